@@ -1,0 +1,86 @@
+#include "core/ProgramEntry.h"
+
+#include <cstring>
+
+#include "core/Engine.h"
+#include "core/GameHooks.h"
+#include "core/GameStateManager.h"
+#include "core/System.h"
+#include "resources/ResourceManager.h"
+
+namespace CorvaneEngine {
+
+SharedString JoinArguments(int argc, const char* const* argv) {
+  SharedString line;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) line.Append(" ", 1);
+    line.Append(argv[i]);
+  }
+  return line;
+}
+
+std::vector<SharedString> SplitCommandLine(const char* commandLine) {
+  std::vector<SharedString> arguments;
+  if (commandLine == nullptr) return arguments;
+  const char* cursor = commandLine;
+  while (*cursor != '\0') {
+    while (*cursor == ' ') ++cursor;
+    const char* start = cursor;
+    while (*cursor != '\0' && *cursor != ' ') ++cursor;
+    if (cursor > start) arguments.emplace_back(start, static_cast<uint32_t>(cursor - start));
+  }
+  return arguments;
+}
+
+namespace {
+
+// ---- Start-up order: every System, loader and component type, in the order of the frame ----
+
+void AddSystems(Engine& engine) {
+  // 1. window (opens the window and the GL context), 2. input
+  // 3. game states
+  GameStateManager* states = new GameStateManager();
+  GameStateManager::instance = states;
+  engine.AddSystem(states);
+  // 4. objects, 5. sound, 6. browser, 7. graphics (probes GL before the loaders are registered)
+}
+
+void RegisterResourceMakers() {
+  // Sound, Texture, Texture_Mip, Texture_NoMip, Mesh (mainThreadOnly from the graphics probe)
+}
+
+void RegisterComponentTypes() {
+  // "Renderable", then "Camera"
+}
+
+void TearDown(Engine* engine) {
+  std::vector<System*> systems = engine->Systems();
+  for (auto it = systems.rbegin(); it != systems.rend(); ++it) {
+    if (*it != nullptr) (*it)->Shutdown();
+  }
+  for (auto it = systems.rbegin(); it != systems.rend(); ++it) delete *it;
+  delete engine;
+  if (GameShutdown) GameShutdown();
+}
+
+}  // namespace
+
+int RunProgram(int argc, const char* const* argv) {
+  Engine* engine = new Engine();
+  AddSystems(*engine);
+  // A System that cannot work (no window, for instance) says why and asks for a clean exit.
+  int exitCode = engine->exitCode;
+  if (exitCode == 0) {
+    RegisterResourceMakers();
+    RegisterComponentTypes();
+    SharedString commandLine = JoinArguments(argc, argv);
+    std::vector<SharedString> arguments = SplitCommandLine(commandLine.CStr());
+    if (GameStartup) GameStartup(arguments);
+    engine->Run();
+    exitCode = engine->exitCode;
+  }
+  TearDown(engine);
+  return exitCode;
+}
+
+}  // namespace CorvaneEngine

@@ -1,0 +1,22 @@
+// ProgramEntry: builds the whole engine in its fixed order, runs the main loop and takes
+// everything down again. main() only hands over its arguments.
+//
+// Threads: main thread only.
+#pragma once
+
+#include <vector>
+
+#include "objects/SharedString.h"
+
+namespace CorvaneEngine {
+
+// argv[1..] joined with single spaces: the command-line string the entry splits.
+SharedString JoinArguments(int argc, const char* const* argv);
+// Splits at spaces only: runs of spaces give no empty arguments, tabs stay inside arguments.
+std::vector<SharedString> SplitCommandLine(const char* commandLine);
+
+// The whole program: start-up, loop, tear-down. Returns the process exit code (0 after an
+// orderly run; non-zero when a System found at start-up that the game cannot run).
+int RunProgram(int argc, const char* const* argv);
+
+}  // namespace CorvaneEngine

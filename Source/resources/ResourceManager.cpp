@@ -1,0 +1,5 @@
+#include "resources/ResourceManager.h"
+
+namespace CorvaneEngine {
+ResourceManager* ResourceManager::instance = nullptr;
+}

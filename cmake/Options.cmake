@@ -1,0 +1,19 @@
+# Every build switch of the project, in one place.
+#
+#   CORVANE_TESTS       build the GoogleTest suites and register them with CTest (default ON)
+#   CORVANE_BENCHMARKS  build the benchmarks in bench/ (default ON)
+#   CORVANE_SANITIZE    "" (off), "address" (AddressSanitizer + UndefinedBehaviorSanitizer)
+#                       or "thread" (ThreadSanitizer) for the whole build
+option(CORVANE_TESTS "Build the test suites" ON)
+option(CORVANE_BENCHMARKS "Build the benchmarks" ON)
+set(CORVANE_SANITIZE "" CACHE STRING "Sanitizer build: empty, address or thread")
+
+if(CORVANE_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(CORVANE_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT CORVANE_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "CORVANE_SANITIZE must be empty, address or thread")
+endif()
