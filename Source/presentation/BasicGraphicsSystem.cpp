@@ -1,0 +1,5 @@
+#include "presentation/BasicGraphicsSystem.h"
+
+namespace CorvaneEngine {
+BasicGraphicsSystem* BasicGraphicsSystem::instance = nullptr;
+}

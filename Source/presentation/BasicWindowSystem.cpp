@@ -1,0 +1,5 @@
+#include "presentation/BasicWindowSystem.h"
+
+namespace CorvaneEngine {
+BasicWindowSystem* BasicWindowSystem::instance = nullptr;
+}

@@ -1,0 +1,45 @@
+// Browser: the HTML overlay. Runs one off-screen page at the window's size in a headless
+// Chromium; every painted image goes into the graphics system's page texture. The window system
+// hands it keyboard, character and mouse events; the game switches pages with LoadURL.
+//
+// Every operation below is dropped until the browser is ready (its page exists). The input
+// operations are virtual so that tests can stand in for the browser.
+//
+// Threads: main thread. The client's call-backs run on the browser thread.
+#pragma once
+
+#include <cstdint>
+
+#include "core/System.h"
+
+namespace CorvaneEngine {
+
+class BrowserClient;
+
+class Browser : public System {
+public:
+  Browser();
+  ~Browser() override;
+
+  void Initialize() override;  // starts the browser and creates the page ("about:blank")
+  void Shutdown() override;    // closes the browser
+  void Update(double) override {}
+
+  virtual void LoadURL(const char* url);  // UTF-8
+  // Lays the page out at the window's current size and reloads it (after a video-mode change).
+  virtual void Resize();
+  virtual void KeyDown(int32_t symbol, int32_t modifiers);  // SDL key symbol and modifier state
+  virtual void KeyUp(int32_t symbol);
+  // A typed character: its Unicode code point and the SDL modifier state at the time.
+  virtual void CharInput(uint32_t character, uint32_t modifiers);
+  virtual void MouseMove(int32_t x, int32_t y);                  // window pixels
+  virtual void MouseDown(int32_t button, int32_t x, int32_t y);  // SDL button number
+  virtual void MouseUp(int32_t x, int32_t y, int32_t button);
+
+  static Browser* instance;  // set and cleared by the program entry
+
+protected:
+  BrowserClient* client = nullptr;
+};
+
+}  // namespace CorvaneEngine
