@@ -37,20 +37,26 @@ namespace {
 // ---- Start-up order: every System, loader and component type, in the order of the frame ----
 
 void AddSystems(Engine& engine) {
-  // 1. window (opens the window and the GL context), 2. input
-  // 3. game states
+  // [1 window: opens the window and the GL context]
+  // [2 input]
   GameStateManager* states = new GameStateManager();
   GameStateManager::instance = states;
   engine.AddSystem(states);
-  // 4. objects, 5. sound, 6. browser, 7. graphics (probes GL before the loaders are registered)
+  // [4 objects]
+  // [5 sound]
+  // [6 browser]
+  // [7 graphics: probes GL before the loaders are registered]
 }
 
 void RegisterResourceMakers() {
-  // Sound, Texture, Texture_Mip, Texture_NoMip, Mesh (mainThreadOnly from the graphics probe)
+  // [maker 1 Sound]
+  // [makers 2-4 Texture, Texture_Mip, Texture_NoMip]
+  // [maker 5 Mesh: mainThreadOnly when the graphics probe found vertex buffer objects]
 }
 
 void RegisterComponentTypes() {
-  // "Renderable", then "Camera"
+  // [component Renderable]
+  // [component Camera]
 }
 
 void TearDown(Engine* engine) {
