@@ -1,0 +1,5 @@
+#include "presentation/BasicInputSystem.h"
+
+namespace CorvaneEngine {
+BasicInputSystem* BasicInputSystem::instance = nullptr;
+}

@@ -1,0 +1,5 @@
+#include "presentation/BasicKeyboard.h"
+
+namespace CorvaneEngine {
+BasicKeyboard* BasicKeyboard::instance = nullptr;
+}

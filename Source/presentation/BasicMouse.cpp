@@ -1,0 +1,5 @@
+#include "presentation/BasicMouse.h"
+
+namespace CorvaneEngine {
+BasicMouse* BasicMouse::instance = nullptr;
+}
