@@ -59,7 +59,9 @@ void RegisterComponentTypes() {
   // [component Camera]
 }
 
-void TearDown(Engine* engine) {
+}  // namespace
+
+void TearDownProgram(Engine* engine) {
   std::vector<System*> systems = engine->Systems();
   for (auto it = systems.rbegin(); it != systems.rend(); ++it) {
     if (*it != nullptr) (*it)->Shutdown();
@@ -68,8 +70,6 @@ void TearDown(Engine* engine) {
   delete engine;
   if (GameShutdown) GameShutdown();
 }
-
-}  // namespace
 
 int RunProgram(int argc, const char* const* argv) {
   Engine* engine = new Engine();
@@ -85,7 +85,7 @@ int RunProgram(int argc, const char* const* argv) {
     engine->Run();
     exitCode = engine->exitCode;
   }
-  TearDown(engine);
+  TearDownProgram(engine);
   return exitCode;
 }
 

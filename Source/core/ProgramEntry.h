@@ -15,6 +15,12 @@ SharedString JoinArguments(int argc, const char* const* argv);
 // Splits at spaces only: runs of spaces give no empty arguments, tabs stay inside arguments.
 std::vector<SharedString> SplitCommandLine(const char* commandLine);
 
+class Engine;
+
+// Shuts every System down (last added first), deletes them (last added first), destroys the
+// engine and calls the game's shut-down hook.
+void TearDownProgram(Engine* engine);
+
 // The whole program: start-up, loop, tear-down. Returns the process exit code (0 after an
 // orderly run; non-zero when a System found at start-up that the game cannot run).
 int RunProgram(int argc, const char* const* argv);
