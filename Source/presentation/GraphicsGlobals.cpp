@@ -1,5 +1,7 @@
 #include "presentation/GraphicsGlobals.h"
 
+#include <GL/glew.h>
+
 namespace CorvaneEngine {
 
 bool hasVertexBufferObjects = false;
@@ -9,5 +11,19 @@ bool needsPowerOfTwoTextures = true;
 int32_t boundTextures[kTextureUnitCount] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                             -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                             -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+
+void BindTextureOnUnit(int unit, uint32_t glName) {
+  glActiveTexture(GL_TEXTURE0 + unit);
+  uint32_t name = glName == 0xFFFFFFFFu ? 0u : glName;
+  if (boundTextures[unit] == static_cast<int32_t>(name)) return;
+  glBindTexture(GL_TEXTURE_2D, name);
+  boundTextures[unit] = static_cast<int32_t>(name);
+}
+
+void ForgetTextureBindings(uint32_t glName) {
+  for (int32_t& bound : boundTextures) {
+    if (bound == static_cast<int32_t>(glName)) bound = -1;
+  }
+}
 
 }  // namespace CorvaneEngine

@@ -19,4 +19,11 @@ extern bool needsPowerOfTwoTextures;  // true until "GL_ARB_texture_non_power_of
 constexpr int kTextureUnitCount = 32;
 extern int32_t boundTextures[kTextureUnitCount];
 
+// Makes texture unit `unit` active and binds `glName` to GL_TEXTURE_2D there, unless the table
+// holds that name for the unit already. A texture without a GL object (0xFFFFFFFF) binds 0.
+void BindTextureOnUnit(int unit, uint32_t glName);
+// Marks every unit that holds `glName` unknown; call it when the texture is deleted (GL then
+// unbinds it, and the name may come back from glGenTextures for another texture).
+void ForgetTextureBindings(uint32_t glName);
+
 }  // namespace CorvaneEngine
