@@ -1,0 +1,11 @@
+#include "objects/ObjectType.h"
+
+#include "objects/GOComponent.h"
+
+namespace CorvaneEngine {
+
+ObjectType::~ObjectType() {
+  for (GOComponent* component : components) delete component;
+}
+
+}  // namespace CorvaneEngine
