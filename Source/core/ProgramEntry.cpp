@@ -6,6 +6,7 @@
 #include "core/GameHooks.h"
 #include "core/GameStateManager.h"
 #include "core/System.h"
+#include "objects/ObjectManager.h"
 #include "resources/ResourceManager.h"
 
 namespace CorvaneEngine {
@@ -42,7 +43,7 @@ void AddSystems(Engine& engine) {
   GameStateManager* states = new GameStateManager();
   GameStateManager::instance = states;
   engine.AddSystem(states);
-  // [4 objects]
+  engine.AddSystem(new ObjectManager());  // creates the ObjectFactory as well
   // [5 sound]
   // [6 browser]
   // [7 graphics: probes GL before the loaders are registered]
