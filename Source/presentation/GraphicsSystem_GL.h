@@ -52,6 +52,9 @@ class GraphicsSystem_GL : public BasicGraphicsSystem {
   // DynamicTexture_GL::CopyPage). Safe against the texture being created or deleted meanwhile.
   static void CopyPageToBrowserTexture(int32_t width, int32_t height,
                                        const uint8_t* bgraRowsFromTop);
+
+ private:
+  bool contextReady = false;  // Initialize found a GL context; without one frames draw nothing
 };
 
 }  // namespace CorvaneEngine
