@@ -1,0 +1,5 @@
+#include "sound/BasicSoundSystem.h"
+
+namespace CorvaneEngine {
+BasicSoundSystem* BasicSoundSystem::instance = nullptr;
+}

@@ -1,0 +1,25 @@
+// SoundLoader_AL: the maker of sound resources. It accepts ".wav" files (exact case), lets ALUT
+// decode each into an OpenAL buffer, binds the buffer to a new source and hands the source to the
+// sound system's list. Registered by the program entry under the type id of "Sound", owned by the
+// ResourceManager.
+//
+// Threads: SupportsExtension runs on the thread that adds a folder (the main thread). Load needs
+// no OpenGL, so it runs on the resource thread or on the main thread, whichever takes the file
+// first; both share the one audio context that ALUT made current.
+#pragma once
+
+#include "resources/ResourceMaker.h"
+
+namespace CorvaneEngine {
+
+class SoundLoader_AL : public ResourceMaker {
+ public:
+  explicit SoundLoader_AL(bool mainThreadOnly = false) : ResourceMaker(mainThreadOnly) {}
+
+  // A SoundFile_AL, or null after one "ALUT Error: " or "AL Error: " line.
+  Resource* Load(const ResourceRequest& request) override;
+  // True for ".wav" only; any other extension gets a "Sound Loading Error: " line.
+  bool SupportsExtension(const SharedString& extension) const override;
+};
+
+}  // namespace CorvaneEngine
