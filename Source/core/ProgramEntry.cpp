@@ -8,6 +8,8 @@
 #include "core/System.h"
 #include "objects/ObjectManager.h"
 #include "resources/ResourceManager.h"
+#include "sound/SoundLoader_AL.h"
+#include "sound/SoundSystem_AL.h"
 
 namespace CorvaneEngine {
 
@@ -44,13 +46,13 @@ void AddSystems(Engine& engine) {
   GameStateManager::instance = states;
   engine.AddSystem(states);
   engine.AddSystem(new ObjectManager());  // creates the ObjectFactory as well
-  // [5 sound]
+  engine.AddSystem(new SoundSystem_AL());  // starts ALUT in its constructor
   // [6 browser]
   // [7 graphics: probes GL before the loaders are registered]
 }
 
 void RegisterResourceMakers() {
-  // [maker 1 Sound]
+  ResourceManager::instance->RegisterMaker(new SoundLoader_AL(false), NameHash("Sound"));
   // [makers 2-4 Texture, Texture_Mip, Texture_NoMip]
   // [maker 5 Mesh: mainThreadOnly when the graphics probe found vertex buffer objects]
 }
