@@ -7,6 +7,8 @@
 #include "core/GameStateManager.h"
 #include "core/System.h"
 #include "objects/ObjectManager.h"
+#include "presentation/InputSystem_SDL.h"
+#include "presentation/WindowSystem_SDL.h"
 #include "resources/ResourceManager.h"
 #include "sound/SoundLoader_AL.h"
 #include "sound/SoundSystem_AL.h"
@@ -40,8 +42,10 @@ namespace {
 // ---- Start-up order: every System, loader and component type, in the order of the frame ----
 
 void AddSystems(Engine& engine) {
-  // [1 window: opens the window and the GL context]
-  // [2 input]
+  engine.AddSystem(new WindowSystem_SDL());  // opens the window and the GL context
+  // Without a window nothing after it can work: the entry tears down and exits non-zero.
+  if (engine.exitCode != 0) return;
+  engine.AddSystem(new InputSystem_SDL());
   GameStateManager* states = new GameStateManager();
   GameStateManager::instance = states;
   engine.AddSystem(states);
