@@ -7,9 +7,14 @@
 #include "core/GameStateManager.h"
 #include "core/System.h"
 #include "objects/ObjectManager.h"
+#include "presentation/GraphicsGlobals.h"
 #include "presentation/InputSystem_SDL.h"
 #include "presentation/WindowSystem_SDL.h"
+#include "resources/MeshLoader_GL.h"
 #include "resources/ResourceManager.h"
+#include "resources/TextureLoader_GL.h"
+#include "resources/TextureLoader_MipMap_GL.h"
+#include "resources/TextureLoader_NoMipMap_GL.h"
 #include "sound/SoundLoader_AL.h"
 #include "sound/SoundSystem_AL.h"
 
@@ -57,8 +62,13 @@ void AddSystems(Engine& engine) {
 
 void RegisterResourceMakers() {
   ResourceManager::instance->RegisterMaker(new SoundLoader_AL(false), NameHash("Sound"));
-  // [makers 2-4 Texture, Texture_Mip, Texture_NoMip]
-  // [maker 5 Mesh: mainThreadOnly when the graphics probe found vertex buffer objects]
+  ResourceManager::instance->RegisterMaker(new TextureLoader_GL(), NameHash("Texture"));
+  ResourceManager::instance->RegisterMaker(new TextureLoader_MipMap_GL(), NameHash("Texture_Mip"));
+  ResourceManager::instance->RegisterMaker(new TextureLoader_NoMipMap_GL(),
+                                           NameHash("Texture_NoMip"));
+  // With vertex buffers a mesh load makes GL buffers, so only the main thread may run it.
+  ResourceManager::instance->RegisterMaker(new MeshLoader_GL(hasVertexBufferObjects),
+                                           NameHash("Mesh"));
 }
 
 void RegisterComponentTypes() {
