@@ -153,6 +153,20 @@ Resource* ResourceManager::Get(NameHash id) {
   return entry ? entry->value : nullptr;
 }
 
+// ---- Context change ----
+
+void ResourceManager::ReleaseAllGpuObjects() {
+  // Held until RestoreAllGpuObjects: the resource thread must not publish a resource whose GPU
+  // objects would miss the release or the rebuild.
+  mutex->Lock();
+  loaded.ForEach([](NameHashMap<Resource*>::Entry& entry) { entry.value->ReleaseGpuObjects(); });
+}
+
+void ResourceManager::RestoreAllGpuObjects() {
+  loaded.ForEach([](NameHashMap<Resource*>::Entry& entry) { entry.value->RestoreGpuObjects(); });
+  mutex->Unlock();
+}
+
 // ---- Loading ----
 
 Resource* ResourceManager::LoadAndStore(NameHash id, ResourceRequest& request) {
