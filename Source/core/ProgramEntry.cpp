@@ -6,9 +6,13 @@
 #include "core/GameHooks.h"
 #include "core/GameStateManager.h"
 #include "core/System.h"
+#include "objects/ObjectFactory.h"
 #include "objects/ObjectManager.h"
+#include "presentation/Camera.h"
 #include "presentation/GraphicsGlobals.h"
+#include "presentation/GraphicsSystem_GL.h"
 #include "presentation/InputSystem_SDL.h"
+#include "presentation/Renderable_GL.h"
 #include "presentation/WindowSystem_SDL.h"
 #include "resources/MeshLoader_GL.h"
 #include "resources/ResourceManager.h"
@@ -57,7 +61,7 @@ void AddSystems(Engine& engine) {
   engine.AddSystem(new ObjectManager());  // creates the ObjectFactory as well
   engine.AddSystem(new SoundSystem_AL());  // starts ALUT in its constructor
   // [6 browser]
-  // [7 graphics: probes GL before the loaders are registered]
+  engine.AddSystem(new GraphicsSystem_GL());  // probes GL before the loaders are registered
 }
 
 void RegisterResourceMakers() {
@@ -72,8 +76,15 @@ void RegisterResourceMakers() {
 }
 
 void RegisterComponentTypes() {
-  // [component Renderable]
-  // [component Camera]
+  // Prototypes without owner: a renderable with no resources, a camera looking down -z.
+  {
+    SharedString name("Renderable");
+    ObjectFactory::instance->RegisterComponentType(name, new Renderable_GL());
+  }
+  {
+    SharedString name("Camera");
+    ObjectFactory::instance->RegisterComponentType(name, new Camera());
+  }
 }
 
 }  // namespace
