@@ -1,0 +1,164 @@
+// The page texture on a real GL window: pages handed to CopyPage appear blended over the scene,
+// upright; wrong-sized or late pages are dropped; the browser thread and the frame never tear a
+// page or touch a deleted texture.
+#include <atomic>
+#include <thread>
+
+#include "GraphicsTestSupport.h"
+#include "presentation/DynamicTexture_GL.h"
+#include "presentation/GraphicsGlobals.h"
+
+using CorvaneEngine::DynamicTexture_GL;
+using CorvaneEngine::GraphicsSystem_GL;
+using CorvaneTest::Frame;
+using CorvaneTest::Close;
+using CorvaneTest::Near;
+using CorvaneTest::Rgb;
+
+namespace {
+
+const Rgb kBlue{0, 0, 255};
+const Rgb kRed{255, 0, 0};
+const Rgb kGreen{0, 255, 0};
+
+// A page filled with one BGRA colour.
+std::vector<uint8_t> Page(int width, int height, uint8_t b, uint8_t g, uint8_t r, uint8_t a) {
+  std::vector<uint8_t> page(static_cast<size_t>(width) * height * 4);
+  for (size_t i = 0; i < page.size(); i += 4) {
+    page[i] = b;
+    page[i + 1] = g;
+    page[i + 2] = r;
+    page[i + 3] = a;
+  }
+  return page;
+}
+
+bool Uniform(const Frame& frame, Rgb colour) {
+  for (int y = 0; y < frame.height; y += 7) {
+    for (int x = 0; x < frame.width; x += 7) {
+      if (!Near(frame.At(x, y), colour)) return false;
+    }
+  }
+  return true;
+}
+
+class DynamicTextureTest : public CorvaneTest::GraphicsTest {};
+
+}  // namespace
+
+TEST_F(DynamicTextureTest, PagesBlendOverTheSceneUprightAndATransparentPageLeavesIt) {
+  DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
+  ASSERT_NE(nullptr, page);
+  EXPECT_EQ(kWidth, page->width);
+  EXPECT_EQ(kHeight, page->height);
+  EXPECT_TRUE(Uniform(DrawFrame(), kBlue)) << "a new page texture is fully transparent";
+
+  // Red at alpha 128 over blue: 128/255 of red plus 127/255 of blue.
+  std::vector<uint8_t> half = Page(kWidth, kHeight, 0, 0, 255, 128);
+  page->CopyPage(kWidth, kHeight, half.data());
+  EXPECT_TRUE(Uniform(DrawFrame(), Rgb{128, 0, 127}));
+
+  // Quadrants, rows from the top: red | green over white | black, all opaque.
+  std::vector<uint8_t> quadrants = Page(kWidth, kHeight, 0, 0, 0, 255);
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      uint8_t* p = &quadrants[(static_cast<size_t>(y) * kWidth + x) * 4];
+      bool top = y < kHeight / 2, left = x < kWidth / 2;
+      if (top && left) p[2] = 255;
+      if (top && !left) p[1] = 255;
+      if (!top && left) p[0] = p[1] = p[2] = 255;
+    }
+  }
+  page->CopyPage(kWidth, kHeight, quadrants.data());
+  const Frame& frame = DrawFrame();
+  EXPECT_PRED2(Close, frame.At(kWidth / 4, kHeight / 4), kRed);
+  EXPECT_PRED2(Close, frame.At(3 * kWidth / 4, kHeight / 4), kGreen);
+  EXPECT_PRED2(Close, frame.At(kWidth / 4, 3 * kHeight / 4), (Rgb{255, 255, 255}));
+  EXPECT_PRED2(Close, frame.At(3 * kWidth / 4, 3 * kHeight / 4), (Rgb{0, 0, 0}));
+  // The page covers the whole window, to the last pixel in each corner.
+  EXPECT_PRED2(Close, frame.At(0, 0), kRed);
+  EXPECT_PRED2(Close, frame.At(kWidth - 1, kHeight - 1), (Rgb{0, 0, 0}));
+
+  std::vector<uint8_t> clear = Page(kWidth, kHeight, 255, 255, 255, 0);
+  page->CopyPage(kWidth, kHeight, clear.data());
+  EXPECT_TRUE(Uniform(DrawFrame(), kBlue));
+}
+
+TEST_F(DynamicTextureTest, DropsPagesOfAnotherSizeAndPagesThatArriveWhileReleased) {
+  DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
+  std::vector<uint8_t> wide = Page(kWidth + 1, kHeight, 0, 0, 255, 255);
+  page->CopyPage(kWidth + 1, kHeight, wide.data());
+  std::vector<uint8_t> tall = Page(kWidth, kHeight + 1, 0, 0, 255, 255);
+  page->CopyPage(kWidth, kHeight + 1, tall.data());
+  EXPECT_TRUE(Uniform(DrawFrame(), kBlue));
+
+  graphics->BeforeVideoModeChange();
+  EXPECT_EQ(CorvaneEngine::Texture_GL::kNoName, page->glName);
+  std::vector<uint8_t> red = Page(kWidth, kHeight, 0, 0, 255, 255);
+  page->CopyPage(kWidth, kHeight, red.data());  // dropped: no buffer
+  graphics->AfterVideoModeChange();
+  EXPECT_NE(CorvaneEngine::Texture_GL::kNoName, page->glName);
+  EXPECT_TRUE(Uniform(DrawFrame(), kBlue)) << "a restored page starts transparent";
+}
+
+TEST_F(DynamicTextureTest, UploadsOnlyAfterANewPage) {
+  DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
+  std::vector<uint8_t> red = Page(kWidth, kHeight, 0, 0, 255, 255);
+  page->CopyPage(kWidth, kHeight, red.data());
+  EXPECT_TRUE(Uniform(DrawFrame(), kRed));
+
+  // Paint the GL image green behind the texture's back: a frame without a new page must not
+  // upload the old buffer over it.
+  std::vector<uint8_t> green = Page(kWidth, kHeight, 0, 255, 0, 255);
+  glBindTexture(GL_TEXTURE_2D, page->glName);
+  CorvaneEngine::boundTextures[0] = -1;
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, green.data());
+  EXPECT_TRUE(Uniform(DrawFrame(), kGreen));
+  page->CopyPage(kWidth, kHeight, red.data());
+  EXPECT_TRUE(Uniform(DrawFrame(), kRed));
+}
+
+// The browser thread paints whole pages of one colour while frames are drawn: every frame shows
+// one whole page, never parts of two.
+TEST_F(DynamicTextureTest, PagesFromAnotherThreadNeverTear) {
+  std::vector<uint8_t> red = Page(kWidth, kHeight, 0, 0, 255, 255);
+  std::vector<uint8_t> green = Page(kWidth, kHeight, 0, 255, 0, 255);
+  std::atomic<bool> stop{false};
+  std::atomic<int> painted{0};
+  std::thread browser([&] {
+    for (int i = 0; !stop; ++i) {
+      GraphicsSystem_GL::CopyPageToBrowserTexture(kWidth, kHeight, (i % 2 ? green : red).data());
+      ++painted;
+    }
+  });
+  int torn = 0;
+  for (int frame = 0; frame < 60 || painted < 100; ++frame) {
+    const Frame& shot = DrawFrame();
+    Rgb first = shot.At(0, 0);
+    if (!Uniform(shot, first) || !(Near(first, kRed) || Near(first, kGreen) || Near(first, kBlue)))
+      ++torn;
+  }
+  stop = true;
+  browser.join();
+  EXPECT_EQ(0, torn);
+}
+
+// The browser thread may still hand in a page while the graphics system is torn down.
+TEST_F(DynamicTextureTest, PagesHandedInDuringTearDownFindNoDeletedTexture) {
+  std::vector<uint8_t> red = Page(kWidth, kHeight, 0, 0, 255, 255);
+  std::atomic<bool> stop{false};
+  std::atomic<int> painted{0};
+  std::thread browser([&] {
+    while (!stop) {
+      GraphicsSystem_GL::CopyPageToBrowserTexture(kWidth, kHeight, red.data());
+      ++painted;
+    }
+  });
+  while (painted < 10) std::this_thread::yield();
+  TearDownEngine();
+  EXPECT_EQ(nullptr, GraphicsSystem_GL::browserTexture);
+  int after = painted;
+  while (painted < after + 10) std::this_thread::yield();
+  stop = true;
+  browser.join();
+}
