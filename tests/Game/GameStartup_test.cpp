@@ -1,0 +1,105 @@
+// The game's start-up and its state, on the real engine core: configuration, game states, the
+// resource manager, the object manager and factory, and the game's own object file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "../../Game/Behavior.h"
+#include "../../Game/DefaultState.h"
+#include "GameTestDoubles.h"
+#include "TestSupport.h"
+#include "core/ConfigData.h"
+#include "core/Engine.h"
+#include "core/GameHooks.h"
+#include "core/GameStateManager.h"
+#include "objects/GameObject.h"
+#include "objects/ObjectFactory.h"
+#include "objects/ObjectManager.h"
+
+using namespace CorvaneEngine;
+namespace fs = std::filesystem;
+
+class GameStartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("CORVANE_ERROR_BOX", "0", 1);
+    // The game's own working directory, copied into a folder whose name has a space.
+    folder = scratch.Path() / "lantern grove";
+    fs::copy(fs::path(CORVANE_SOURCE_DIR) / "Game", folder, fs::copy_options::recursive);
+    fs::remove(folder / "config.xml");
+    inside = std::make_unique<CorvaneTest::ChangeDir>(folder);
+    engine = std::make_unique<Engine>();
+    states = new GameStateManager();
+    GameStateManager::instance = states;
+    engine->AddSystem(states);
+    objects = new ObjectManager();
+    engine->AddSystem(objects);
+    // What the window system declares; the others follow the same rule.
+    ConfigData::instance->SetDefault("Window", "Fullscreen", true);
+  }
+  void TearDown() override {
+    objects->Shutdown();
+    delete objects;
+    delete states;
+    engine.reset();
+    inside.reset();
+  }
+
+  CorvaneTest::ScratchDir scratch{"game startup"};
+  fs::path folder;
+  std::unique_ptr<CorvaneTest::ChangeDir> inside;
+  std::unique_ptr<Engine> engine;
+  GameStateManager* states = nullptr;
+  ObjectManager* objects = nullptr;
+  RecordingBrowser browser;
+  CorvaneTest::CapturedErrorReports reports;
+};
+
+TEST_F(GameStartupTest, WritesTheSettingsAndOpensTheStartPageBeforeAnyFrame) {
+  ASSERT_TRUE(GameStartup);
+  CorvaneTest::CapturedLog log;
+  GameStartup({});
+  std::string config = CorvaneTest::ReadFile("config.xml");
+  EXPECT_NE(std::string::npos, config.find("<Fullscreen>True</Fullscreen>")) << config;
+  ASSERT_EQ(1u, browser.urls.size());
+  // The URL names the start page of this very folder, its space encoded.
+  std::string expected = "file://" + folder.string() + "/default.html";
+  for (size_t at; (at = expected.find(' ')) != std::string::npos;) expected.replace(at, 1, "%20");
+  EXPECT_EQ(expected, browser.urls[0]);
+  EXPECT_TRUE(fs::exists(folder / "default.html"));
+  EXPECT_EQ(nullptr, states->Current());  // the state waits for the first frame
+
+  // The first frame enters "MyState", which builds the lantern from its object file.
+  states->Update(0.0);
+  ASSERT_NE(nullptr, dynamic_cast<DefaultState*>(states->Current()));
+  GameObject* lantern = objects->GetObject(0);
+  ASSERT_NE(nullptr, lantern);
+  EXPECT_STREQ("sprite", lantern->name.CStr());
+  EXPECT_EQ(5.0f, lantern->scale[0]);
+  EXPECT_EQ(5.0f, lantern->scale[1]);
+  EXPECT_EQ(1.0f, lantern->scale[2]);
+  int behaviors = 0;
+  for (GOComponent* component : lantern->components) {
+    if (auto* behavior = dynamic_cast<Behavior*>(component)) {
+      ++behaviors;
+      EXPECT_EQ(lantern, behavior->owner);
+    }
+  }
+  EXPECT_EQ(1, behaviors);
+  EXPECT_EQ(nullptr, objects->GetObject(1));
+  EXPECT_TRUE(reports.Reports().empty());
+}
+
+TEST_F(GameStartupTest, WithoutTheSpriteTypeTheStateRunsOnEmpty) {
+  fs::remove_all(folder / "GameObjects");
+  fs::create_directories(folder / "GameObjects");
+  CorvaneTest::CapturedLog log;
+  ObjectFactory::instance->RegisterComponentType("Behavior", new Behavior());
+  states->AddState("MyState", new DefaultState());
+  states->SetState("MyState");
+  states->Update(0.0);
+  EXPECT_TRUE(objects->Objects().empty());
+  EXPECT_NE(std::string::npos, log.Text().find("ERROR: There is no object of type sprite."))
+      << log.Text();
+}
