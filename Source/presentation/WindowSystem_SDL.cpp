@@ -158,7 +158,7 @@ bool WindowSystem_SDL::ApplyVideoMode(bool initial) {
 }
 
 void WindowSystem_SDL::GiveUp(const char* what, const char* remedy) {
-  std::fprintf(stderr, "%s: cannot show the game window: %s; %s.\n", caption.CStr(), what, remedy);
+  std::fprintf(stderr, "%s: cannot show the game window: %s: %s.\n", caption.CStr(), what, remedy);
   std::fflush(stderr);
   if (Engine::instance != nullptr && Engine::instance->exitCode == 0) {
     Engine::instance->exitCode = 1;

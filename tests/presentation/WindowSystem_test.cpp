@@ -1,0 +1,295 @@
+// Window system on a private Xvfb: the window a configuration asks for and the settings written
+// back, the clean exit without a usable window, run-time mode changes with the graphics hooks,
+// refused GL attributes, and the event pump feeding the browser and ending the game.
+#include <GL/gl.h>
+#include <X11/Xatom.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "WindowTestSupport.h"
+#include "core/OutputStream.h"
+#include "core/ProgramEntry.h"
+#include "presentation/BasicGraphicsSystem.h"
+#include "presentation/Browser.h"
+
+using namespace CorvaneEngine;
+using CorvaneTest::ReadFile;
+using CorvaneTest::WindowConfig;
+using CorvaneTest::WindowHarness;
+
+static auto* const environment =
+    ::testing::AddGlobalTestEnvironment(new CorvaneTest::DisplayEnvironment);
+
+namespace {
+
+struct Geometry {
+  int width, height;
+};
+
+Geometry XWindowSize(WindowHarness& harness) {
+  SDL_SysWMinfo info = harness.Info();
+  XWindowAttributes attributes;
+  XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes);
+  return {attributes.width, attributes.height};
+}
+
+TEST(WindowSystem, AFreshConfigurationOpensAFullscreenWindowOfTheDisplaySize) {
+  WindowHarness harness("");
+  ASSERT_TRUE(harness.Opened());
+  WindowSystem_SDL* window = harness.window;
+  EXPECT_EQ(window, BasicWindowSystem::instance);
+  EXPECT_EQ(window, WindowSystem_SDL::instance);
+  EXPECT_TRUE(window->IsFullscreen());
+  EXPECT_TRUE(SDL_GetVideoSurface()->flags & SDL_FULLSCREEN);
+  EXPECT_EQ(1280, XWindowSize(harness).width);
+  EXPECT_EQ(720, XWindowSize(harness).height);
+  ASSERT_GE(window->GetCurrentMode(), 0);
+  EXPECT_EQ(1280, window->GetModeWidth(window->GetCurrentMode()));
+  EXPECT_EQ(720, window->GetModeHeight(window->GetCurrentMode()));
+
+  SDL_SysWMinfo info = harness.Info();
+  char* title = nullptr;
+  XFetchName(info.info.x11.display, info.info.x11.wmwindow, &title);
+  EXPECT_STREQ("Amber_Lantern_Grove", title);
+  if (title != nullptr) XFree(title);
+
+  ConfigData::instance->Save();
+  std::string saved = ReadFile("config.xml");
+  for (const char* line : {"<Width>1280</Width>", "<Height>720</Height>",
+                           "<Fullscreen>True</Fullscreen>", "<Unsupported>0</Unsupported>"}) {
+    EXPECT_NE(std::string::npos, saved.find(line)) << line << " in\n" << saved;
+  }
+}
+
+TEST(WindowSystem, AConfiguredWindowed640x480OpensThatWindow) {
+  WindowHarness harness(WindowConfig(640, 480, false));
+  ASSERT_TRUE(harness.Opened());
+  EXPECT_FALSE(harness.window->IsFullscreen());
+  EXPECT_FALSE(SDL_GetVideoSurface()->flags & SDL_FULLSCREEN);
+  EXPECT_EQ(640, XWindowSize(harness).width);
+  EXPECT_EQ(480, XWindowSize(harness).height);
+  // 640x480 is no fullscreen mode of this display.
+  EXPECT_EQ(-1, harness.window->GetCurrentMode());
+  EXPECT_EQ(640, ConfigData::instance->Get<int>("Window", "Width"));
+  EXPECT_FALSE(ConfigData::instance->Get<bool>("Window", "Fullscreen"));
+}
+
+struct Outcome {
+  bool exited;
+  int code;
+  std::string errors;
+};
+
+// Runs the whole program entry in a child process, in `folder`, with the log on standard error.
+Outcome RunProgramIn(const std::filesystem::path& folder, bool withDisplay) {
+  std::filesystem::path errorsFile = folder / "stderr.txt";
+  pid_t child = fork();
+  if (child == 0) {
+    if (!withDisplay) unsetenv("DISPLAY");
+    if (chdir(folder.c_str()) != 0) _exit(100);
+    FILE* errors = std::freopen(errorsFile.c_str(), "w", stderr);
+    if (errors == nullptr) _exit(101);
+    Log.Redirect(&std::cerr, 0);
+    const char* argv[] = {"AmberLanternGrove", nullptr};
+    int code = RunProgram(1, argv);
+    std::fflush(stderr);
+    _exit(code);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  std::string errors = ReadFile(errorsFile);
+  std::filesystem::remove(errorsFile);
+  return {WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1, errors};
+}
+
+TEST(WindowSystem, WithoutAUsableWindowTheProgramSaysWhyAndExitsNonZero) {
+  CorvaneTest::ScratchDir dir("window-refused");
+  std::string config = WindowConfig(4000, 3000, true);
+  dir.Write("config.xml", config);
+
+  Outcome refused = RunProgramIn(dir.Path(), true);
+  ASSERT_TRUE(refused.exited) << "the program crashed:\n" << refused.errors;
+  EXPECT_NE(0, refused.code);
+  EXPECT_NE(std::string::npos, refused.errors.find("Window Settings are not valid\n"))
+      << refused.errors;
+  EXPECT_NE(std::string::npos, refused.errors.find("4000x3000 (fullscreen) is not available"))
+      << refused.errors;
+  EXPECT_EQ(config, ReadFile(dir.Path() / "config.xml"));
+
+  Outcome noDisplay = RunProgramIn(dir.Path(), false);
+  ASSERT_TRUE(noDisplay.exited) << "the program crashed:\n" << noDisplay.errors;
+  EXPECT_NE(0, noDisplay.code);
+  EXPECT_NE(std::string::npos, noDisplay.errors.find("Window failed to initialize\n"))
+      << noDisplay.errors;
+  EXPECT_NE(std::string::npos, noDisplay.errors.find("no display: set DISPLAY"))
+      << noDisplay.errors;
+  EXPECT_EQ(config, ReadFile(dir.Path() / "config.xml"));
+}
+
+// Records the hooks with the size of the surface that is current when each is called.
+class RecordingGraphics : public BasicGraphicsSystem {
+ public:
+  void SetVSync(bool) override {}
+  void Update(double) override {}
+  void BeforeVideoModeChange() override { calls.push_back("before " + SurfaceSize()); }
+  void AfterVideoModeChange() override {
+    // The new context must already be current: the graphics system rebuilds its objects here.
+    calls.push_back("after " + SurfaceSize() + (glGetString(GL_VERSION) ? " gl" : " no-gl"));
+  }
+  static std::string SurfaceSize() {
+    SDL_Surface* s = SDL_GetVideoSurface();
+    return s ? std::to_string(s->w) + "x" + std::to_string(s->h) : "none";
+  }
+  std::vector<std::string> calls;
+};
+
+TEST(WindowSystem, ARunTimeModeChangeIsBracketedByTheGraphicsHooksAndSaved) {
+  WindowHarness harness(WindowConfig(640, 480, false));
+  ASSERT_TRUE(harness.Opened());
+  RecordingGraphics graphics;
+  WindowSystem_SDL* window = harness.window;
+
+  window->SetSize(800, 600);
+  window->ApplySettings();
+  EXPECT_EQ((std::vector<std::string>{"before 640x480", "after 800x600 gl"}), graphics.calls);
+  EXPECT_EQ(800, XWindowSize(harness).width);
+  EXPECT_EQ(600, ConfigData::instance->Get<int>("Window", "Height"));
+  EXPECT_EQ(800, ConfigData::instance->Get<int>("Window", "Width"));
+
+  graphics.calls.clear();
+  ASSERT_EQ(1, window->GetModeCount());
+  window->SelectMode(0, true);
+  window->ApplySettings();
+  EXPECT_EQ((std::vector<std::string>{"before 800x600", "after 1280x720 gl"}), graphics.calls);
+  EXPECT_EQ(0, window->GetCurrentMode());
+  EXPECT_TRUE(SDL_GetVideoSurface()->flags & SDL_FULLSCREEN);
+  EXPECT_TRUE(ConfigData::instance->Get<bool>("Window", "Fullscreen"));
+  EXPECT_EQ(1280, ConfigData::instance->Get<int>("Window", "Width"));
+
+  // A mode the display refuses changes nothing: no hooks, same window, same settings.
+  graphics.calls.clear();
+  CorvaneTest::CapturedLog log;
+  window->SetSize(4000, 3000);
+  window->ApplySettings();
+  EXPECT_EQ(std::vector<std::string>{"Window Settings are not valid"}, log.Lines());
+  EXPECT_TRUE(graphics.calls.empty());
+  EXPECT_EQ(1280, window->GetWidth());
+  EXPECT_EQ(720, window->GetHeight());
+  EXPECT_EQ(0, window->GetCurrentMode());
+  EXPECT_EQ(1280, ConfigData::instance->Get<int>("Window", "Width"));
+  EXPECT_EQ(1280, XWindowSize(harness).width);
+}
+
+std::vector<int> askedAttributes;
+int RefuseDoubleBuffering(int attribute, int value) {
+  askedAttributes.push_back(attribute);
+  return attribute == SDL_GL_DOUBLEBUFFER ? -1 : SDL_GL_SetAttribute(SDL_GLattr(attribute), value);
+}
+
+TEST(WindowSystem, ARefusedAttributeIsStoredAndNeverAskedForAgain) {
+  auto* realSetter = WindowSystem_SDL::glAttributeSetter;
+  WindowSystem_SDL::glAttributeSetter = &RefuseDoubleBuffering;
+  {
+    WindowHarness harness(WindowConfig(640, 480, false));
+    EXPECT_TRUE(harness.Opened());
+    EXPECT_EQ((std::vector<int>{SDL_GL_DOUBLEBUFFER, SDL_GL_ACCELERATED_VISUAL}), askedAttributes);
+    EXPECT_EQ(2, ConfigData::instance->Get<int>("Window", "Unsupported"));
+    askedAttributes.clear();
+    harness.window->ApplySettings();
+    EXPECT_EQ(std::vector<int>{SDL_GL_ACCELERATED_VISUAL}, askedAttributes);
+  }
+  // The next run reads the bit back from its configuration.
+  askedAttributes.clear();
+  {
+    WindowHarness harness(WindowConfig(640, 480, false, 2));
+    EXPECT_EQ(std::vector<int>{SDL_GL_ACCELERATED_VISUAL}, askedAttributes);
+    EXPECT_EQ(2, ConfigData::instance->Get<int>("Window", "Unsupported"));
+  }
+  WindowSystem_SDL::glAttributeSetter = realSetter;
+}
+
+class RecordingBrowser : public Browser {
+ public:
+  void KeyDown(int32_t symbol, int32_t modifiers) override {
+    calls.push_back("down " + std::to_string(symbol));
+    downModifiers[symbol] = modifiers;
+  }
+  void KeyUp(int32_t symbol) override { calls.push_back("up " + std::to_string(symbol)); }
+  void CharInput(uint32_t character, uint32_t modifiers) override {
+    calls.push_back("char " + std::to_string(character));
+    characters.push_back(character);
+    charModifiers.push_back(modifiers);
+  }
+  void MouseMove(int32_t x, int32_t y) override {
+    calls.push_back("move " + std::to_string(x) + "," + std::to_string(y));
+  }
+  void MouseDown(int32_t button, int32_t x, int32_t y) override {
+    calls.push_back("press " + std::to_string(button) + " " + std::to_string(x) + "," +
+                    std::to_string(y));
+  }
+  void MouseUp(int32_t x, int32_t y, int32_t button) override {
+    calls.push_back("release " + std::to_string(button) + " " + std::to_string(x) + "," +
+                    std::to_string(y));
+  }
+  std::vector<std::string> calls;
+  std::vector<uint32_t> characters;
+  std::vector<uint32_t> charModifiers;
+  std::map<int32_t, int32_t> downModifiers;
+};
+
+// What a window manager sends when the user clicks the close button.
+void SendCloseRequest(WindowHarness& harness) {
+  Display* manager = XOpenDisplay(nullptr);
+  ASSERT_NE(nullptr, manager);
+  Window target = harness.Info().info.x11.wmwindow;
+  XEvent event = {};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = target;
+  event.xclient.message_type = XInternAtom(manager, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(manager, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(manager, target, False, NoEventMask, &event);
+  XCloseDisplay(manager);
+}
+
+TEST(WindowSystem, EventsOfAFrameAllReachTheBrowserAndACloseRequestEndsTheGame) {
+  WindowHarness harness(WindowConfig(800, 600, false));
+  ASSERT_TRUE(harness.Opened());
+  std::string window = std::to_string(harness.window->GetWindowHandle());
+
+  // Without a browser the events are consumed and dropped.
+  harness.Xdo("type x");
+  harness.Frame();
+
+  RecordingBrowser browser;
+  Browser::instance = &browser;
+  // Letters and shifted symbols arrive as the characters typed, with the shift state.
+  harness.Xdo("type aB!");
+  harness.Frame();
+  EXPECT_EQ((std::vector<uint32_t>{'a', 'B', '!'}), browser.characters);
+  ASSERT_EQ(3u, browser.charModifiers.size());
+  EXPECT_EQ(0u, browser.charModifiers[0] & KMOD_SHIFT);
+  EXPECT_NE(0u, browser.charModifiers[1] & KMOD_SHIFT);
+  EXPECT_NE(0u, browser.charModifiers[2] & KMOD_SHIFT);
+  EXPECT_NE(0, browser.downModifiers['b'] & KMOD_SHIFT);
+  EXPECT_TRUE(harness.engine->running);
+
+  // Everything queued before one frame is handled in that frame, in queue order.
+  browser.calls.clear();
+  harness.Xdo("mousemove --window " + window + " 400 300 click 3 key Return");
+  SendCloseRequest(harness);
+  harness.Xdo("mousemove --window " + window + " 10 20");
+  harness.Frame();
+  EXPECT_EQ((std::vector<std::string>{"move 400,300", "press 3 400,300", "release 3 400,300",
+                                      "down 13", "char 13", "up 13", "move 10,20"}),
+            browser.calls);
+  EXPECT_FALSE(harness.engine->running);
+  Browser::instance = nullptr;
+}
+
+}  // namespace
