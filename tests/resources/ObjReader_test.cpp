@@ -1,0 +1,271 @@
+// The OBJ and .kmdl readers without a GL context: corner orders, exact numbers, damaged files.
+#include "resources/ObjReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "TestSupport.h"
+#include "resources/KmdlReader.h"
+
+using CorvaneEngine::KmdlReader;
+using CorvaneEngine::MeshData;
+using CorvaneEngine::MeshVertex;
+using CorvaneEngine::ObjReader;
+using CorvaneTest::CapturedLog;
+using CorvaneTest::ScratchDir;
+
+namespace {
+
+struct DataDeleter {
+  void operator()(MeshData* data) const { MeshData::Free(data); }
+};
+using Data = std::unique_ptr<MeshData, DataDeleter>;
+
+Data ReadObjText(const ScratchDir& dir, const std::string& text) {
+  return Data(ObjReader::Read(dir.Write("mesh.obj", text).c_str()));
+}
+
+// Positions are (10 i, 0, 0), normals (0, i, 0), texture coordinates (i / 8, 0) for i = 1 .. 4, so
+// every corner says which numbers it was built from.
+const char* kNumbered =
+    "# four of each kind\n"
+    "v 10 0 0\nv 20 0 0\nv 30 0 0\nv 40 0 0\n"
+    "vn 0 1 0\nvn 0 2 0\nvn 0 3 0\nvn 0 4 0\n"
+    "vt 0.125 0\nvt 0.25 0\nvt 0.375 0\nvt 0.5 0\n";
+
+void ExpectCorner(const MeshVertex& v, int p, int t, int n) {
+  EXPECT_EQ(v.position[0], 10.0f * p);
+  EXPECT_EQ(v.normal[1], 1.0f * n);
+  EXPECT_EQ(v.texCoord[0], 0.125f * t);
+}
+
+}  // namespace
+
+TEST(ObjReader, TrianglesAndQuadsGiveTheirCornersInOrder) {
+  ScratchDir dir("obj-corners");
+  // A face before the vertices it names, a trailing blank, a quad, and lines to skip.
+  Data data = ReadObjText(dir, "f 1/2/3 2/3/4 4/1/2 \n" + std::string(kNumbered) +
+                                   "o thing\ng group\ns off\nusemtl x\n\n"
+                                   "f 1/1/1 2/2/2 3/3/3 4/4/4\r\n");
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(data->vertexCount, 9u);
+  ExpectCorner(data->vertices[0], 1, 2, 3);
+  ExpectCorner(data->vertices[1], 2, 3, 4);
+  ExpectCorner(data->vertices[2], 4, 1, 2);
+  const int quad[6] = {1, 2, 3, 1, 3, 4};  // a, b, c, a, c, d
+  for (int i = 0; i < 6; ++i) ExpectCorner(data->vertices[3 + i], quad[i], quad[i], quad[i]);
+}
+
+TEST(ObjReader, FacesOfOtherSizesAndFilesWithoutPositionsGiveNoMesh) {
+  ScratchDir dir("obj-refused");
+  for (const char* face : {"f 1/1/1 2/2/2\n", "f 1/1/1 2/2/2 3/3/3 4/4/4 1/1/1\n", "f\n"}) {
+    CapturedLog log;
+    EXPECT_EQ(ReadObjText(dir, std::string(kNumbered) + "f 1/1/1 2/2/2 3/3/3\n" + face), nullptr)
+        << face;
+    EXPECT_EQ(log.Lines(), std::vector<std::string>{"Too many sided polygon detected!"}) << face;
+  }
+  testing::internal::CaptureStderr();
+  const std::string path = dir.Write("empty.obj", "vn 0 0 1\n# nothing else\n").string();
+  EXPECT_EQ(ObjReader::Read(path.c_str()), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), path + " does not contain any vertices\n");
+  // Positions without faces are a mesh of no corners.
+  Data none = ReadObjText(dir, "v 1 2 3\n");
+  ASSERT_NE(none, nullptr);
+  EXPECT_EQ(none->vertexCount, 0u);
+}
+
+TEST(ObjReader, DamagedFacesAreLeftOutAndTheRestIsTheMesh) {
+  ScratchDir dir("obj-damaged");
+  CapturedLog log;
+  Data data = ReadObjText(dir, std::string(kNumbered) +
+                                   "f 1 2 3\n"                    // no texture or normal index
+                                   "f 1//1 2//2 3//3\n"           // no texture index
+                                   "f 1/1 2/2 3/3\n"              // no normal index
+                                   "f 1/1/1 2/2/2 5/1/1\n"        // position past the list
+                                   "f 1/1/1 2/2/9 3/3/3\n"        // normal past the list
+                                   "f 1/1/1 2/7/2 3/3/3 4/4/4\n"  // quad: texture past
+                                   "f -1/-1/-1 -2/-2/-2 -3/-3/-3\n"
+                                   "f 0/0/0 1/1/1 2/2/2\n"
+                                   "f 99999999999/1/1 1/1/1 2/2/2\n"
+                                   "f 2/2/2 3/3/3 4/4/4\n");  // the one good face
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(data->vertexCount, 3u);
+  ExpectCorner(data->vertices[0], 2, 2, 2);
+  ExpectCorner(data->vertices[2], 4, 4, 4);
+  ASSERT_EQ(log.Lines().size(), 1u);
+  EXPECT_NE(log.Text().find(" 9 faces left out"), std::string::npos) << log.Text();
+}
+
+TEST(ObjReader, ShortVertexLinesKeepTheirNumberWithZeros) {
+  ScratchDir dir("obj-short");
+  CapturedLog log;
+  Data data = ReadObjText(dir,
+                          "v 1 2\nv\nv 7 8 9 extra\nvn 0 0\nvt\nvt 0.5 0.25 0.75\n"
+                          "f 1/1/1 2/2/1 3/2/1\n");
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(data->vertexCount, 3u);
+  const MeshVertex& a = data->vertices[0];
+  EXPECT_EQ(a.position[0], 1.0f);
+  EXPECT_EQ(a.position[1], 2.0f);
+  EXPECT_EQ(a.position[2], 0.0f);
+  EXPECT_EQ(data->vertices[1].position[0], 0.0f);
+  EXPECT_EQ(data->vertices[2].position[2], 9.0f);  // still the third position
+  EXPECT_EQ(data->vertices[2].texCoord[0], 0.5f);
+  EXPECT_EQ(data->vertices[2].texCoord[1], 0.25f);
+  ASSERT_EQ(log.Lines().size(), 1u);
+  EXPECT_NE(log.Text().find(" 4 vertex lines with too few numbers"), std::string::npos)
+      << log.Text();
+}
+
+TEST(ObjReader, UnreadableFilesGiveNoMeshAndALogLine) {
+  ScratchDir dir("obj-unreadable");
+  CapturedLog log;
+  const std::string missing = (dir.Path() / "missing.obj").string();
+  EXPECT_EQ(ObjReader::Read(missing.c_str()), nullptr);
+  const std::string folder = (dir.Path() / "folder.obj").string();
+  std::filesystem::create_directories(folder);
+  EXPECT_EQ(ObjReader::Read(folder.c_str()), nullptr);
+  EXPECT_EQ(log.Lines(), (std::vector<std::string>{"Can not load: \"" + missing + "\".",
+                                                   "Can not load: \"" + folder + "\"."}));
+}
+
+// The hand-written number reader must round exactly as the C library does, for every form.
+TEST(ObjReader, NumbersRoundExactlyAsStrtof) {
+  ScratchDir dir("obj-numbers");
+  std::mt19937_64 random(12345);
+  std::vector<std::string> numbers = {"0",
+                                      "-0",
+                                      "+1.5",
+                                      ".5",
+                                      "5.",
+                                      "1e3",
+                                      "1E-3",
+                                      "-2.5e+2",
+                                      "3.4e38",
+                                      "1e-40",
+                                      "0.1",
+                                      "16777217",
+                                      "1.00000005960464477539062500000000001",
+                                      "0.000000000000000000000000123456789",
+                                      "123456789012345678901234"};
+  char buffer[64];
+  for (int i = 0; i < 20000; ++i) {
+    const int digits = 1 + static_cast<int>(random() % 12);
+    const int exponent = static_cast<int>(random() % 30) - 15;
+    std::snprintf(buffer, sizeof buffer, "%.*e", digits,
+                  std::ldexp(1.0, exponent) * (random() % 1000000) / 1000000.0);
+    numbers.push_back(buffer);
+    // Decimals that sit right on or next to a midpoint between two floats.
+    const float f = std::ldexp(static_cast<float>(random() % (1 << 24)), exponent);
+    std::snprintf(buffer, sizeof buffer, "%.17g",
+                  (static_cast<double>(f) + std::nextafter(f, 1e30f)) / 2);
+    numbers.push_back(buffer);
+  }
+  // Decimals m * 10^e whose nearest double is exactly a midpoint between two floats although
+  // the decimal is not: rounding through a double would pick the wrong float for about half.
+  int midpoints = 0;
+  for (int trial = 0; trial < 200000 && midpoints < 400; ++trial) {
+    const int e = 8 + static_cast<int>(random() % 15);
+    const uint64_t odd = (1ull << 24) | (random() & 0xFFFFFF) | 1;
+    const int j = static_cast<int>(std::floor(52.5 + e * std::log2(10.0) - std::log2(odd)));
+    const long double m =
+        std::nearbyint(std::ldexp(static_cast<long double>(odd), j) / std::pow(10.0L, e));
+    if (m >= 9007199254740992.0L || m < 1.0L) continue;
+    const double viaDouble = static_cast<double>(static_cast<uint64_t>(m)) * std::pow(10.0, e);
+    if (viaDouble != std::ldexp(static_cast<double>(odd), j)) continue;
+    std::snprintf(buffer, sizeof buffer, "%llue%d", static_cast<unsigned long long>(m), e);
+    numbers.push_back(buffer);
+    ++midpoints;
+  }
+  ASSERT_GT(midpoints, 10);
+  std::string text = "vn 0 0 1\nvt 0 0\n";
+  for (const std::string& n : numbers) text += "v " + n + " 0 0\n";
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    text += "f " + std::to_string(i + 1) + "/1/1 1/1/1 1/1/1\n";
+  }
+  Data data = ReadObjText(dir, text);
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(data->vertexCount, 3 * numbers.size());
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    const float expected = std::strtof(numbers[i].c_str(), nullptr);
+    ASSERT_EQ(std::memcmp(&data->vertices[3 * i].position[0], &expected, 4), 0)
+        << numbers[i] << " read as " << data->vertices[3 * i].position[0];
+  }
+}
+
+// Files large enough to be read by two threads number their vertices across the split.
+TEST(ObjReader, LargeFilesKeepOneNumberingAcrossTheSplit) {
+  ScratchDir dir("obj-large");
+  const int count = 120000;  // about 6 MB
+  std::string text;
+  for (int i = 1; i <= count; ++i) {
+    text += "v " + std::to_string(i) + " 0 0\nvn 0 " + std::to_string(i) + " 0\nvt 0 " +
+            std::to_string(i) + "\n";
+  }
+  // Faces at the end name vertices of both halves.
+  for (int i = 1; i + 2 <= count; i += 1000) {
+    text += "f " + std::to_string(i) + "/" + std::to_string(i + 1) + "/" + std::to_string(i + 2) +
+            " " + std::to_string(count - i) + "/1/1 1/1/1\n";
+  }
+  Data data = ReadObjText(dir, text);
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(data->vertexCount, 3u * 120);
+  for (uint32_t f = 0; f < 120; ++f) {
+    const int i = 1 + 1000 * static_cast<int>(f);
+    const MeshVertex* v = data->vertices + 3 * f;
+    ASSERT_EQ(v[0].position[0], static_cast<float>(i));
+    ASSERT_EQ(v[0].texCoord[1], static_cast<float>(i + 1));
+    ASSERT_EQ(v[0].normal[1], static_cast<float>(i + 2));
+    ASSERT_EQ(v[1].position[0], static_cast<float>(count - i));
+  }
+}
+
+namespace {
+std::string Kmdl(uint32_t count, size_t vertexBytes) {
+  std::string bytes(reinterpret_cast<const char*>(&count), 4);
+  for (size_t i = 0; i < vertexBytes / 4; ++i) {
+    const float value = static_cast<float>(i + 1);
+    bytes.append(reinterpret_cast<const char*>(&value), 4);
+  }
+  return bytes;
+}
+}  // namespace
+
+TEST(KmdlReader, CountsAreCheckedAgainstTheFile) {
+  ScratchDir dir("kmdl");
+  auto read = [&](const std::string& bytes) {
+    return Data(KmdlReader::Read(dir.Write("mesh.kmdl", bytes).c_str()));
+  };
+  Data triangle = read(Kmdl(3, 96));
+  ASSERT_NE(triangle, nullptr);
+  ASSERT_EQ(triangle->vertexCount, 3u);
+  EXPECT_EQ(triangle->vertices[0].position[0], 1.0f);
+  EXPECT_EQ(triangle->vertices[2].texCoord[1], 24.0f);
+
+  // A merely short file: the missing tail is zero.
+  Data shortFile = read(Kmdl(3, 64 + 8));
+  ASSERT_NE(shortFile, nullptr);
+  ASSERT_EQ(shortFile->vertexCount, 3u);
+  EXPECT_EQ(shortFile->vertices[2].position[1], 18.0f);
+  EXPECT_EQ(shortFile->vertices[2].position[2], 0.0f);
+  EXPECT_EQ(shortFile->vertices[2].texCoord[1], 0.0f);
+
+  Data empty = read(Kmdl(0, 0));
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(empty->vertexCount, 0u);
+
+  CapturedLog log;
+  EXPECT_EQ(read(Kmdl(0xFFFFFFFFu, 96)), nullptr);  // 128 GiB asked of a 100-byte file
+  EXPECT_EQ(read(Kmdl(7, 96)), nullptr);            // more than one triangle missing
+  EXPECT_EQ(read(std::string("\x03\x00", 2)), nullptr);
+  EXPECT_EQ(KmdlReader::Read((dir.Path() / "none.kmdl").c_str()), nullptr);
+  ASSERT_EQ(log.Lines().size(), 4u) << log.Text();
+  EXPECT_NE(log.Lines()[0].find("claims 4294967295 vertices but holds only 3"), std::string::npos);
+}
