@@ -90,6 +90,9 @@ void GraphicsSystem_GL::Initialize() {
     return;
   }
   contextReady = true;
+  // A fresh context has nothing bound that the tables could know about.
+  for (int32_t& bound : boundTextures) bound = -1;
+  boundVertexBuffer = Mesh_GL::kNoBuffer;
 
   if (std::strstr(extensions, "GL_ARB_vertex_buffer_object") != nullptr) {
     hasVertexBufferObjects = true;
@@ -234,7 +237,7 @@ void GraphicsSystem_GL::BeforeVideoModeChange() {
   if (contextReady && hasVertexBufferObjects) {
     glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER, 0);
     glBindBufferARB(GL_ARRAY_BUFFER, 0);
-    boundVertexBuffer = 0xFFFFFFFFu;
+    boundVertexBuffer = Mesh_GL::kNoBuffer;
   }
   if (contextReady)
     ResetTextureBindings();
