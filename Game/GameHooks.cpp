@@ -40,7 +40,7 @@ void GameStartup(const std::vector<SharedString>& /*arguments*/) {
   // Before the object files: they name "Behavior".
   ObjectFactory::instance->RegisterComponentType("Behavior", new Behavior());
   ObjectFactory::instance->LoadObjectTypes("./GameObjects");
-  Browser::instance->LoadURL(PageURL("/default.html").CStr());
+  if (Browser::instance != nullptr) Browser::instance->LoadURL(PageURL("/default.html").CStr());
 }
 
 void GameShutdown() {}

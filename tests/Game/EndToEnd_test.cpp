@@ -1,0 +1,390 @@
+// The whole game as a player meets it: the built program in a fresh copy of its working
+// directory (under a path with spaces), on a private Xvfb, with the real headless Chromium for
+// its pages, OpenAL Soft recording into a WAV file, and real key and window events.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <tinyxml2.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestSupport.h"
+#include "VirtualDisplay.h"
+#include "core/ConfigData.h"
+
+// clang-format off
+// Last: Xlib's macros (None, Status ...) would clash with the test framework's names.
+#include <X11/Xlib.h>
+// clang-format on
+
+namespace fs = std::filesystem;
+using CorvaneTest::CommandOutput;
+using CorvaneTest::RunCommand;
+
+namespace {
+
+constexpr int kWidth = 1280;
+constexpr int kHeight = 720;
+
+CorvaneTest::VirtualDisplay* display = nullptr;
+
+class DisplayEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    setenv("CORVANE_ERROR_BOX", "0", 1);
+    // Browser processes the game leaves behind become our children, so the tests can see them.
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    display = new CorvaneTest::VirtualDisplay(kWidth, kHeight);
+  }
+  void TearDown() override {
+    delete display;
+    display = nullptr;
+  }
+};
+[[maybe_unused]] const auto* const environment =
+    ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
+
+// Polls `done` every 50 ms for at most `seconds` (a bound against hanging, not a speed check).
+bool WaitUntil(double seconds, const std::function<bool()>& done) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+// ---- The screen ----
+
+struct ScreenImage {
+  std::vector<uint8_t> rgb;
+  bool Ok() const { return rgb.size() == size_t(kWidth) * kHeight * 3; }
+  const uint8_t* At(int x, int y) const { return &rgb[(size_t(y) * kWidth + x) * 3]; }
+  std::string Describe(int x, int y) const {
+    const uint8_t* p = At(x, y);
+    return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
+  }
+  // The start page's bands are dark blue; the winning page is a green veil (top left corner).
+  bool ShowsStartPage() const {
+    const uint8_t* p = At(10, 10);
+    const uint8_t* q = At(kWidth - 10, kHeight - 10);
+    return p[2] > p[0] + 20 && p[2] > p[1] + 15 && q[2] > q[0] + 20 && q[2] > q[1] + 15;
+  }
+  bool ShowsWinningPage() const {
+    const uint8_t* p = At(10, 10);
+    return p[1] > p[0] + 25 && p[1] > p[2] + 10;
+  }
+  // The lantern's glass: bright warm pixels in the page's transparent middle. Returns their
+  // count and the mean x.
+  int Lantern(double* meanX) const {
+    int count = 0;
+    double sum = 0;
+    for (int y = kHeight / 5; y < kHeight * 4 / 5; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        const uint8_t* p = At(x, y);
+        if (p[0] >= 200 && p[2] <= 150 && p[0] - p[2] >= 90) {
+          ++count;
+          sum += x;
+        }
+      }
+    }
+    *meanX = count ? sum / count : -1;
+    return count;
+  }
+};
+
+ScreenImage Shoot(const fs::path& scratch) {
+  ScreenImage screen;
+  fs::path file = scratch / "screen.rgb";
+  if (RunCommand("import -window root -depth 8 'rgb:" + file.string() + "' 2>/dev/null") != 0) {
+    return screen;
+  }
+  std::string bytes = CorvaneTest::ReadFile(file);
+  screen.rgb.assign(bytes.begin(), bytes.end());
+  return screen;
+}
+
+// ---- The recording ----
+
+// Stretches of sound in a 16-bit PCM WAV file, in seconds; pauses under 0.1 s join stretches.
+std::vector<std::pair<double, double>> SoundStretches(const fs::path& file, std::string* error) {
+  std::string wav = CorvaneTest::ReadFile(file);
+  std::vector<std::pair<double, double>> stretches;
+  if (wav.size() < 12 || wav.compare(0, 4, "RIFF") != 0 || wav.compare(8, 4, "WAVE") != 0) {
+    *error = "not a WAV file (" + std::to_string(wav.size()) + " bytes)";
+    return stretches;
+  }
+  auto u16 = [&](size_t at) {
+    return uint32_t(uint8_t(wav[at])) | uint32_t(uint8_t(wav[at + 1])) << 8;
+  };
+  auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+  uint32_t channels = 0, rate = 0, bits = 0;
+  size_t data = 0, dataSize = 0;
+  for (size_t at = 12; at + 8 <= wav.size();) {
+    std::string id = wav.substr(at, 4);
+    size_t size = u32(at + 4);
+    if (id == "fmt ") {
+      channels = u16(at + 10);
+      rate = u32(at + 12);
+      bits = u16(at + 22);
+    } else if (id == "data") {
+      data = at + 8;
+      dataSize = std::min(size, wav.size() - data);  // a writer may leave the size unset
+      break;
+    }
+    at += 8 + size + (size & 1);
+  }
+  if (bits != 16 || channels == 0 || rate == 0 || data == 0) {
+    *error = "unexpected format: " + std::to_string(bits) + " bits, " + std::to_string(channels) +
+             " channels, " + std::to_string(rate) + " Hz";
+    return stretches;
+  }
+  size_t frames = dataSize / (2 * channels);
+  const size_t joinGap = rate / 10;
+  size_t lastLoud = 0;
+  bool inStretch = false;
+  for (size_t frame = 0; frame < frames; ++frame) {
+    int peak = 0;
+    for (uint32_t c = 0; c < channels; ++c) {
+      int16_t sample = int16_t(u16(data + (frame * channels + c) * 2));
+      peak = std::max(peak, std::abs(int(sample)));
+    }
+    if (peak < 700) continue;  // about 2 % of full scale
+    if (inStretch && frame - lastLoud <= joinGap) {
+      stretches.back().second = double(frame) / rate;
+    } else {
+      stretches.push_back({double(frame) / rate, double(frame) / rate});
+      inStretch = true;
+    }
+    lastLoud = frame;
+  }
+  return stretches;
+}
+
+double JingleSeconds() {
+  std::string output = CommandOutput("soxi -D '" CORVANE_SOURCE_DIR "/Game/sound/winsound.wav'");
+  return std::atof(output.c_str());
+}
+
+// ---- The game process ----
+
+class Game {
+ public:
+  explicit Game(const fs::path& scratch) : scratch(scratch), folder(scratch / "Amber Grove #1") {
+    fs::copy(fs::path(CORVANE_SOURCE_DIR) / "Game", folder, fs::copy_options::recursive);
+    fs::remove(folder / "config.xml");
+    std::ofstream(scratch / "alsoft.conf")
+        << "[general]\ndrivers = wave\nfrequency = 44100\nchannels = stereo\n"
+           "sample-type = int16\n[wave]\nfile = "
+        << (scratch / "sound.wav").string() << "\n";
+  }
+  ~Game() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+
+  void Start() {
+    pid = fork();
+    if (pid == 0) {
+      if (chdir(folder.c_str()) != 0) _exit(126);
+      setenv("ALSOFT_CONF", (scratch / "alsoft.conf").c_str(), 1);
+      unsetenv("CORVANE_LOG");
+      if (!freopen((scratch / "stdout.txt").c_str(), "w", stdout)) _exit(126);
+      if (!freopen((scratch / "stderr.txt").c_str(), "w", stderr)) _exit(126);
+      execl(CORVANE_GAME_BINARY, CORVANE_GAME_BINARY, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  // The exit code, or -1 when the game did not end within the bound (it is killed then).
+  int WaitForExit(double seconds) {
+    int status = 0;
+    bool ended = WaitUntil(seconds, [&] { return waitpid(pid, &status, WNOHANG) == pid; });
+    if (!ended) return -1;
+    pid = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  bool Running() const { return pid > 0 && kill(pid, 0) == 0; }
+  std::string StandardError() const { return CorvaneTest::ReadFile(scratch / "stderr.txt"); }
+
+  const fs::path scratch;
+  const fs::path folder;
+  pid_t pid = -1;
+};
+
+// Processes that outlived the game and were handed to this test (everything but our Xvfb).
+std::vector<std::string> LeftoverProcesses() {
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    std::string stat = CorvaneTest::ReadFile(entry.path() / "stat");
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    std::string name = stat.substr(stat.find('(') + 1, close - stat.find('(') - 1);
+    char state = 0;
+    int parent = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) != 2) continue;
+    if (parent != getpid() || name == "Xvfb") continue;
+    int pid = std::atoi(entry.path().filename().c_str());
+    if (state == 'Z') {
+      waitpid(pid, nullptr, WNOHANG);  // reap it; it is gone
+      continue;
+    }
+    left.push_back(name + " (" + std::to_string(pid) + ")");
+  }
+  return left;
+}
+
+std::string GameWindow() {
+  std::string ids = CommandOutput("xdotool search --name '^Amber_Lantern_Grove$' 2>/dev/null");
+  return ids.substr(0, ids.find('\n'));
+}
+
+// What the window manager's close button does: WM_DELETE_WINDOW to the game's top-level window.
+bool CloseWindow(const std::string& id) {
+  Display* x = XOpenDisplay(nullptr);
+  if (x == nullptr || id.empty()) return false;
+  XEvent event;
+  std::memset(&event, 0, sizeof event);
+  event.xclient.type = ClientMessage;
+  event.xclient.window = std::strtoul(id.c_str(), nullptr, 10);
+  event.xclient.message_type = XInternAtom(x, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = XInternAtom(x, "WM_DELETE_WINDOW", False);
+  event.xclient.data.l[1] = CurrentTime;
+  Status sent = XSendEvent(x, event.xclient.window, False, NoEventMask, &event);
+  XCloseDisplay(x);
+  return sent != 0;
+}
+
+// The settings file as section -> key -> text; empty when it cannot be read.
+std::map<std::string, std::map<std::string, std::string>> ReadSettings(const fs::path& file) {
+  std::map<std::string, std::map<std::string, std::string>> settings;
+  tinyxml2::XMLDocument document;
+  if (document.LoadFile(file.c_str()) != tinyxml2::XML_SUCCESS) return settings;
+  for (auto* section = document.RootElement()->FirstChildElement(); section;
+       section = section->NextSiblingElement()) {
+    auto& keys = settings[section->Name()];
+    for (auto* key = section->FirstChildElement(); key; key = key->NextSiblingElement()) {
+      keys[key->Name()] = key->GetText() ? key->GetText() : "";
+    }
+  }
+  return settings;
+}
+
+void ExpectCleanEnd(Game& game) {
+  EXPECT_EQ("", game.StandardError());
+  std::vector<std::string> left;
+  EXPECT_TRUE(WaitUntil(10, [&] { return (left = LeftoverProcesses()).empty(); }))
+      << "still running after the game: " << ::testing::PrintToString(left);
+}
+
+}  // namespace
+
+TEST(EndToEnd, AFreshStartPlaysToTheWinAndEndsWithAltF4) {
+  ASSERT_TRUE(display->Ok());
+  CorvaneTest::ScratchDir scratch("end to end fresh");
+  Game game(scratch.Path());
+  game.Start();
+
+  ScreenImage screen;
+  ASSERT_TRUE(WaitUntil(
+      30, [&] { return (screen = Shoot(scratch.Path())).Ok() && screen.ShowsStartPage(); }))
+      << "no start page; corner pixel " << (screen.Ok() ? screen.Describe(10, 10) : "none")
+      << "; stderr: " << game.StandardError();
+
+  // Written at start-up: the three sections with their seven keys, at their defaults.
+  using Settings = std::map<std::string, std::map<std::string, std::string>>;
+  Settings expected = {
+      {"Window",
+       {{"Width", "1280"}, {"Height", "720"}, {"Fullscreen", "True"}, {"Unsupported", "0"}}},
+      {"Sound", {{"Mute", "False"}, {"BufferedVolume", "1.000000"}}},
+      {"Graphics", {{"VSync", "True"}}}};
+  EXPECT_EQ(expected, ReadSettings(game.folder / "config.xml"));
+
+  // The lantern stands in the middle of the scene, seen through the page.
+  double startX = -1;
+  ASSERT_GT(screen.Lantern(&startX), 2000);
+  EXPECT_NEAR(kWidth / 2, startX, 10);
+
+  // Short taps of the space bar: the lantern moves left by whole steps, long before the line.
+  double x = startX;
+  for (int tap = 0; tap < 20 && x > startX - 15; ++tap) {
+    RunCommand("xdotool keydown space sleep 0.02 keyup space");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    screen = Shoot(scratch.Path());
+    ASSERT_GT(screen.Lantern(&x), 500)
+        << "the lantern left the screen after " << tap + 1 << " taps";
+    ASSERT_TRUE(screen.ShowsStartPage());
+  }
+  EXPECT_LT(x, startX - 15);
+
+  // Held: the lantern passes the edge of the grove and the winning page comes up. Holding on
+  // long after that must not play the jingle again.
+  RunCommand("xdotool keydown space");
+  bool won = WaitUntil(
+      30, [&] { return (screen = Shoot(scratch.Path())).Ok() && screen.ShowsWinningPage(); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  RunCommand("xdotool keyup space");
+  EXPECT_TRUE(won) << "corner pixel " << screen.Describe(10, 10);
+
+  RunCommand("xdotool keydown alt keydown F4 sleep 0.3 keyup F4 keyup alt");
+  EXPECT_EQ(0, game.WaitForExit(30));
+  ExpectCleanEnd(game);
+
+  std::string error;
+  auto stretches = SoundStretches(scratch.Path() / "sound.wav", &error);
+  ASSERT_EQ("", error);
+  ASSERT_EQ(1u, stretches.size()) << "the jingle played " << stretches.size() << " times";
+  double length = stretches[0].second - stretches[0].first;
+  EXPECT_NEAR(JingleSeconds(), length, 0.15);
+}
+
+TEST(EndToEnd, SavedSettingsLoadAgainAndClosingTheWindowEndsTheGame) {
+  ASSERT_TRUE(display->Ok());
+  CorvaneTest::ScratchDir scratch("end to end saved");
+  Game game(scratch.Path());
+  // A windowed setting from an earlier run; VSync is missing and gets its default.
+  std::ofstream(game.folder / "config.xml")
+      << "<?xml version=\"1.0\"?>\n<Amber_Lantern_Grove><Window><Width>960</Width>"
+         "<Height>540</Height><Fullscreen>False</Fullscreen><Unsupported>0</Unsupported>"
+         "</Window><Sound><Mute>True</Mute><BufferedVolume>1.000000</BufferedVolume></Sound>"
+         "</Amber_Lantern_Grove>\n";
+  game.Start();
+
+  std::string window;
+  ASSERT_TRUE(WaitUntil(30, [&] { return !(window = GameWindow()).empty(); }))
+      << game.StandardError();
+  std::string geometry;
+  EXPECT_TRUE(WaitUntil(10, [&] {
+    geometry = CommandOutput("xdotool getwindowgeometry " + window);
+    return geometry.find("960x540") != std::string::npos;
+  })) << geometry;
+  EXPECT_TRUE(WaitUntil(10, [&] {
+    return ReadSettings(game.folder / "config.xml")["Graphics"]["VSync"] == "True";
+  })) << CorvaneTest::ReadFile(game.folder / "config.xml");
+
+  ASSERT_TRUE(CloseWindow(window));
+  EXPECT_EQ(0, game.WaitForExit(30));
+  ExpectCleanEnd(game);
+
+  // The rewritten file reads back with the engine's own configuration class.
+  CorvaneEngine::ConfigData settings((game.folder / "config.xml").c_str());
+  EXPECT_EQ(960, settings.Get<int>("Window", "Width"));
+  EXPECT_EQ(540, settings.Get<int>("Window", "Height"));
+  EXPECT_FALSE(settings.Get<bool>("Window", "Fullscreen"));
+  EXPECT_TRUE(settings.Get<bool>("Sound", "Mute"));
+  EXPECT_TRUE(settings.Get<bool>("Graphics", "VSync"));
+}
