@@ -22,8 +22,8 @@
 
 namespace CorvaneEngine {
 
-GraphicsSystem_GL *GraphicsSystem_GL::instance = nullptr;
-DynamicTexture_GL *GraphicsSystem_GL::browserTexture = nullptr;
+GraphicsSystem_GL* GraphicsSystem_GL::instance = nullptr;
+DynamicTexture_GL* GraphicsSystem_GL::browserTexture = nullptr;
 
 namespace {
 
@@ -33,20 +33,16 @@ namespace {
 std::mutex browserTextureLock;
 
 int32_t WindowWidth() {
-  return BasicWindowSystem::instance != nullptr
-             ? BasicWindowSystem::instance->GetWidth()
-             : 0;
+  return BasicWindowSystem::instance != nullptr ? BasicWindowSystem::instance->GetWidth() : 0;
 }
 int32_t WindowHeight() {
-  return BasicWindowSystem::instance != nullptr
-             ? BasicWindowSystem::instance->GetHeight()
-             : 0;
+  return BasicWindowSystem::instance != nullptr ? BasicWindowSystem::instance->GetHeight() : 0;
 }
 
-} // namespace
+}  // namespace
 
 GraphicsSystem_GL::GraphicsSystem_GL() {
-  DynamicTexture_GL *texture = new DynamicTexture_GL();
+  DynamicTexture_GL* texture = new DynamicTexture_GL();
   {
     std::lock_guard<std::mutex> guard(browserTextureLock);
     browserTexture = texture;
@@ -60,7 +56,7 @@ GraphicsSystem_GL::GraphicsSystem_GL() {
 
 GraphicsSystem_GL::~GraphicsSystem_GL() {
   Mesh_GL::FreeSharedIndices();
-  DynamicTexture_GL *texture;
+  DynamicTexture_GL* texture;
   {
     std::lock_guard<std::mutex> guard(browserTextureLock);
     texture = browserTexture;
@@ -71,17 +67,15 @@ GraphicsSystem_GL::~GraphicsSystem_GL() {
   instance = nullptr;
 }
 
-void GraphicsSystem_GL::CopyPageToBrowserTexture(
-    int32_t width, int32_t height, const uint8_t *bgraRowsFromTop) {
+void GraphicsSystem_GL::CopyPageToBrowserTexture(int32_t width, int32_t height,
+                                                 const uint8_t* bgraRowsFromTop) {
   std::lock_guard<std::mutex> guard(browserTextureLock);
-  if (browserTexture != nullptr)
-    browserTexture->CopyPage(width, height, bgraRowsFromTop);
+  if (browserTexture != nullptr) browserTexture->CopyPage(width, height, bgraRowsFromTop);
 }
 
 void GraphicsSystem_GL::Initialize() {
   GLenum status = glewInit();
-  const char *extensions =
-      reinterpret_cast<const char *>(glGetString(GL_EXTENSIONS));
+  const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
   if (status != GLEW_OK || extensions == nullptr) {
     Log << "ERROR: No OpenGL Context Exists" << std::endl;
     // Without a context there is nothing to probe or set up; frames draw
@@ -97,8 +91,7 @@ void GraphicsSystem_GL::Initialize() {
   if (std::strstr(extensions, "GL_ARB_vertex_buffer_object") != nullptr) {
     hasVertexBufferObjects = true;
   }
-  if (std::strstr(extensions, "GL_ARB_shader_object") != nullptr)
-    hasShaderObjects = true;
+  if (std::strstr(extensions, "GL_ARB_shader_object") != nullptr) hasShaderObjects = true;
   if (std::strstr(extensions, "GL_ARB_draw_buffers") != nullptr &&
       std::strstr(extensions, "GL_EXT_framebuffer_object") != nullptr &&
       std::strstr(extensions, "ARB_multitexture") != nullptr) {
@@ -113,14 +106,13 @@ void GraphicsSystem_GL::Initialize() {
 }
 
 void GraphicsSystem_GL::SetVSync(bool on) {
-  if (!contextReady)
-    return;
+  if (!contextReady) return;
   // GLX swap control, best first. Each call is used only when the driver names
   // its extension and GLEW found the entry point; MESA and SGI answer a status
   // (SGI refuses an interval of 0).
   bool applied = false;
   if (GLXEW_EXT_swap_control && glXSwapIntervalEXT != nullptr) {
-    Display *display = glXGetCurrentDisplay();
+    Display* display = glXGetCurrentDisplay();
     GLXDrawable drawable = glXGetCurrentDrawable();
     if (display != nullptr && drawable != 0) {
       glXSwapIntervalEXT(display, drawable, on ? 1 : 0);
@@ -133,11 +125,9 @@ void GraphicsSystem_GL::SetVSync(bool on) {
   if (!applied && GLXEW_SGI_swap_control && glXSwapIntervalSGI != nullptr) {
     applied = glXSwapIntervalSGI(on ? 1 : 0) == 0;
   }
-  if (!applied)
-    return;
+  if (!applied) return;
   vsync = on;
-  if (ConfigData::instance != nullptr)
-    ConfigData::instance->Set("Graphics", "VSync", on);
+  if (ConfigData::instance != nullptr) ConfigData::instance->Set("Graphics", "VSync", on);
 }
 
 void GraphicsSystem_GL::SetupGLState() {
@@ -163,9 +153,9 @@ void GraphicsSystem_GL::SetupGLState() {
 
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  double aspect = height != 0 ? static_cast<double>(static_cast<float>(width) /
-                                                    static_cast<float>(height))
-                              : 1.0;
+  double aspect = height != 0
+                      ? static_cast<double>(static_cast<float>(width) / static_cast<float>(height))
+                      : 1.0;
   gluPerspective(45.0, aspect, 0.1, 10000.0);
 
   // Flips t for every texture: the page, stored top row first, shows upright.
@@ -186,24 +176,22 @@ void GraphicsSystem_GL::ResetTextureBindings() {
 }
 
 void GraphicsSystem_GL::Update(double /*seconds*/) {
-  if (!contextReady)
-    return;
+  if (!contextReady) return;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 
   glPushMatrix();
-  const float *eye = defaultEye;
-  const float *direction = defaultDirection;
-  const float *up = defaultUp;
+  const float* eye = defaultEye;
+  const float* direction = defaultDirection;
+  const float* up = defaultUp;
   // A camera copy without an owner (one held by an object type) gives no view.
   if (camera != nullptr && camera->owner != nullptr) {
     eye = camera->owner->position;
     direction = camera->direction;
     up = camera->up;
   }
-  gluLookAt(eye[0], eye[1], eye[2], eye[0] + direction[0],
-            eye[1] + direction[1], eye[2] + direction[2], up[0], up[1], up[2]);
-  for (Renderable_GL *renderable : renderables)
-    renderable->Draw();
+  gluLookAt(eye[0], eye[1], eye[2], eye[0] + direction[0], eye[1] + direction[1],
+            eye[2] + direction[2], up[0], up[1], up[2]);
+  for (Renderable_GL* renderable : renderables) renderable->Draw();
   glPopMatrix();
 
   // The page: one quad in clip coordinates at the near plane, blended over the
@@ -211,7 +199,7 @@ void GraphicsSystem_GL::Update(double /*seconds*/) {
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
-  DynamicTexture_GL *page = browserTexture;
+  DynamicTexture_GL* page = browserTexture;
   if (page != nullptr) {
     page->Upload();
     BindTextureOnUnit(0, page->glName);
@@ -229,8 +217,7 @@ void GraphicsSystem_GL::Update(double /*seconds*/) {
   glPopMatrix();
   glMatrixMode(GL_MODELVIEW);
 
-  if (BasicWindowSystem::instance != nullptr)
-    BasicWindowSystem::instance->SwapBuffers();
+  if (BasicWindowSystem::instance != nullptr) BasicWindowSystem::instance->SwapBuffers();
 }
 
 void GraphicsSystem_GL::BeforeVideoModeChange() {
@@ -239,23 +226,16 @@ void GraphicsSystem_GL::BeforeVideoModeChange() {
     glBindBufferARB(GL_ARRAY_BUFFER, 0);
     boundVertexBuffer = Mesh_GL::kNoBuffer;
   }
-  if (contextReady)
-    ResetTextureBindings();
-  if (browserTexture != nullptr)
-    browserTexture->ReleaseGpuObjects();
-  if (ResourceManager::instance != nullptr)
-    ResourceManager::instance->ReleaseAllGpuObjects();
+  if (contextReady) ResetTextureBindings();
+  if (browserTexture != nullptr) browserTexture->ReleaseGpuObjects();
+  if (ResourceManager::instance != nullptr) ResourceManager::instance->ReleaseAllGpuObjects();
 }
 
 void GraphicsSystem_GL::AfterVideoModeChange() {
-  if (contextReady)
-    SetupGLState();
-  if (browserTexture != nullptr)
-    browserTexture->RestoreGpuObjects();
-  if (Browser::instance != nullptr)
-    Browser::instance->Resize();
-  if (ResourceManager::instance != nullptr)
-    ResourceManager::instance->RestoreAllGpuObjects();
+  if (contextReady) SetupGLState();
+  if (browserTexture != nullptr) browserTexture->RestoreGpuObjects();
+  if (Browser::instance != nullptr) Browser::instance->Resize();
+  if (ResourceManager::instance != nullptr) ResourceManager::instance->RestoreAllGpuObjects();
 }
 
-} // namespace CorvaneEngine
+}  // namespace CorvaneEngine

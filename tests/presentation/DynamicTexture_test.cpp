@@ -10,8 +10,8 @@
 
 using CorvaneEngine::DynamicTexture_GL;
 using CorvaneEngine::GraphicsSystem_GL;
-using CorvaneTest::Frame;
 using CorvaneTest::Close;
+using CorvaneTest::Frame;
 using CorvaneTest::Near;
 using CorvaneTest::Rgb;
 
