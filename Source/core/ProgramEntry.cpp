@@ -8,6 +8,7 @@
 #include "core/System.h"
 #include "objects/ObjectFactory.h"
 #include "objects/ObjectManager.h"
+#include "presentation/Browser.h"
 #include "presentation/Camera.h"
 #include "presentation/GraphicsGlobals.h"
 #include "presentation/GraphicsSystem_GL.h"
@@ -60,7 +61,9 @@ void AddSystems(Engine& engine) {
   engine.AddSystem(states);
   engine.AddSystem(new ObjectManager());  // creates the ObjectFactory as well
   engine.AddSystem(new SoundSystem_AL());  // starts ALUT in its constructor
-  // [6 browser]
+  Browser* browser = new Browser();  // starts the headless browser; the page comes later
+  Browser::instance = browser;
+  engine.AddSystem(browser);
   engine.AddSystem(new GraphicsSystem_GL());  // probes GL before the loaders are registered
 }
 

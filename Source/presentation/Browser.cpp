@@ -1,21 +1,114 @@
-// Placeholder until the overlay lands: every operation is dropped, as before the browser is ready.
 #include "presentation/Browser.h"
+
+#include "presentation/BasicWindowSystem.h"
+#include "presentation/BrowserClient.h"
+#include "presentation/HeadlessBrowser.h"
+#include "presentation/HeadlessView.h"
+#include "presentation/KeyTranslation.h"
 
 namespace CorvaneEngine {
 
+namespace {
+
+constexpr int32_t kWheelUp = 4;    // SDL_BUTTON_WHEELUP
+constexpr int32_t kWheelDown = 5;  // SDL_BUTTON_WHEELDOWN
+constexpr int32_t kWheelNotch = 50;
+
+HeadlessView::MouseButton ButtonType(int32_t sdlButton) {
+  if (sdlButton == 1) return HeadlessView::MouseButton::Left;
+  if (sdlButton == 3) return HeadlessView::MouseButton::Right;
+  return HeadlessView::MouseButton::Middle;  // the middle button, and the wheel's releases
+}
+
+}  // namespace
+
 Browser* Browser::instance = nullptr;
 
-Browser::Browser() {}
-Browser::~Browser() {}
-void Browser::Initialize() {}
-void Browser::Shutdown() {}
-void Browser::LoadURL(const char*) {}
-void Browser::Resize() {}
-void Browser::KeyDown(int32_t, int32_t) {}
-void Browser::KeyUp(int32_t) {}
-void Browser::CharInput(uint32_t, uint32_t) {}
-void Browser::MouseMove(int32_t, int32_t) {}
-void Browser::MouseDown(int32_t, int32_t, int32_t) {}
-void Browser::MouseUp(int32_t, int32_t, int32_t) {}
+Browser::Browser() : client(new BrowserClient()) {}
+
+Browser::~Browser() {
+  headless.reset();  // joins the reader thread: no call-back reaches the client after this
+  delete client;
+  if (instance == this) instance = nullptr;
+}
+
+void Browser::Initialize() {
+  HeadlessBrowser::Settings settings;
+  int32_t width, height;
+  BrowserClient::GetViewRect(width, height);
+  if (width > 0 && height > 0) {
+    settings.width = width;
+    settings.height = height;
+  }
+  headless.reset(new HeadlessBrowser(client));
+  std::string error;
+  // Without a browser the overlay stays transparent and every operation is dropped.
+  if (!headless->Start(settings, error)) client->ReportFailure("cannot start " + error);
+}
+
+void Browser::Shutdown() {
+  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) page->Close();
+  if (headless) headless->Stop();
+}
+
+bool Browser::IsReady() const { return client->IsReady(); }
+
+void Browser::LoadURL(const char* url) {
+  if (url != nullptr) client->LoadURL(url);
+}
+
+void Browser::Resize() {
+  std::shared_ptr<HeadlessView> page = client->ReadyBrowser();
+  if (!page) return;
+  int32_t width, height;
+  BrowserClient::GetViewRect(width, height);
+  page->SetSize(width, height);
+  page->Reload();
+}
+
+void Browser::KeyDown(int32_t symbol, int32_t modifiers) {
+  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
+    page->SendKeyEvent(HeadlessView::KeyEventType::KeyDown, KeyTranslation::Translate(symbol),
+                       KeyTranslation::Modifiers(static_cast<uint32_t>(modifiers)), 0);
+  }
+}
+
+void Browser::KeyUp(int32_t symbol) {
+  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
+    page->SendKeyEvent(HeadlessView::KeyEventType::KeyUp, KeyTranslation::Translate(symbol), 0,
+                       0);
+  }
+}
+
+void Browser::CharInput(uint32_t character, uint32_t modifiers) {
+  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
+    page->SendKeyEvent(HeadlessView::KeyEventType::Char, 0, KeyTranslation::Modifiers(modifiers),
+                       character);
+  }
+}
+
+void Browser::MouseMove(int32_t x, int32_t y) {
+  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
+    page->SendMouseMoveEvent(x, y, false);
+  }
+}
+
+void Browser::MouseDown(int32_t button, int32_t x, int32_t y) {
+  std::shared_ptr<HeadlessView> page = client->ReadyBrowser();
+  if (!page) return;
+  if (button == kWheelUp) {
+    page->SendMouseWheelEvent(x, y, kWheelNotch);
+  } else if (button == kWheelDown) {
+    page->SendMouseWheelEvent(x, y, -kWheelNotch);
+  } else {
+    page->SendMouseClickEvent(x, y, ButtonType(button), false, 1);
+  }
+}
+
+void Browser::MouseUp(int32_t x, int32_t y, int32_t button) {
+  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
+    page->SendMouseClickEvent(x, y, ButtonType(button), true, 1);
+  }
+}
 
 }  // namespace CorvaneEngine

@@ -2,19 +2,22 @@
 // Chromium; every painted image goes into the graphics system's page texture. The window system
 // hands it keyboard, character and mouse events; the game switches pages with LoadURL.
 //
-// Every operation below is dropped until the browser is ready (its page exists). The input
-// operations are virtual so that tests can stand in for the browser.
+// Every operation below is dropped until the browser is ready (its page exists), except LoadURL:
+// the last page asked for before then is loaded once ready. The input operations are virtual so
+// that tests can stand in for the browser.
 //
 // Threads: main thread. The client's call-backs run on the browser thread.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/System.h"
 
 namespace CorvaneEngine {
 
 class BrowserClient;
+class HeadlessBrowser;
 
 class Browser : public System {
 public:
@@ -22,7 +25,7 @@ public:
   ~Browser() override;
 
   void Initialize() override;  // starts the browser and creates the page ("about:blank")
-  void Shutdown() override;    // closes the browser
+  void Shutdown() override;    // closes the page and ends the browser process
   void Update(double) override {}
 
   virtual void LoadURL(const char* url);  // UTF-8
@@ -36,10 +39,16 @@ public:
   virtual void MouseDown(int32_t button, int32_t x, int32_t y);  // SDL button number
   virtual void MouseUp(int32_t x, int32_t y, int32_t button);
 
-  static Browser* instance;  // set and cleared by the program entry
+  // True once the page exists (it never goes back).
+  bool IsReady() const;
+  // The browser layer (null before Initialize); tests look at its process and open pages.
+  HeadlessBrowser* GetHeadlessBrowser() const { return headless.get(); }
+
+  static Browser* instance;  // set by the program entry, cleared by the destructor
 
 protected:
-  BrowserClient* client = nullptr;
+  BrowserClient* client = nullptr;  // owned; outlives the browser layer's reader thread
+  std::unique_ptr<HeadlessBrowser> headless;
 };
 
 }  // namespace CorvaneEngine

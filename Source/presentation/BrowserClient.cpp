@@ -1,0 +1,94 @@
+#include "presentation/BrowserClient.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "core/OutputStream.h"
+#include "presentation/BasicWindowSystem.h"
+#include "presentation/GraphicsSystem_GL.h"
+#include "presentation/HeadlessView.h"
+#include "presentation/PopupHandler.h"
+
+namespace CorvaneEngine {
+
+std::shared_ptr<HeadlessView> BrowserClient::ReadyBrowser() {
+  std::lock_guard<std::mutex> guard(lock);
+  return ready ? browser : nullptr;
+}
+
+bool BrowserClient::IsReady() {
+  std::lock_guard<std::mutex> guard(lock);
+  return ready;
+}
+
+void BrowserClient::LoadURL(const std::string& url) {
+  std::shared_ptr<HeadlessView> page;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    if (!ready) {
+      keptURL = url;
+      hasKeptURL = true;
+      return;
+    }
+    page = browser;
+  }
+  if (page) page->LoadURL(url);
+}
+
+void BrowserClient::GetViewRect(int32_t& width, int32_t& height) {
+  BasicWindowSystem* window = BasicWindowSystem::instance;
+  width = window != nullptr ? window->GetWidth() : 0;
+  height = window != nullptr ? window->GetHeight() : 0;
+}
+
+void BrowserClient::PageCreated(const std::shared_ptr<HeadlessView>& view) {
+  int32_t width, height;
+  GetViewRect(width, height);
+  std::string url;
+  bool load = false;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    if (width > 0 && height > 0) view->SetSize(width, height);
+    browser = view;
+    ready = true;
+    url.swap(keptURL);
+    load = hasKeptURL;
+    hasKeptURL = false;
+  }
+  if (load) view->LoadURL(url);
+}
+
+void BrowserClient::PagePainted(HeadlessView& view, int32_t width, int32_t height,
+                                const uint8_t* bgraRowsFromTop) {
+  int32_t viewWidth, viewHeight;
+  if (!view.GetSize(viewWidth, viewHeight)) return;
+  // The page texture drops an image whose size is not its own (one painted before a resize).
+  GraphicsSystem_GL::CopyPageToBrowserTexture(width, height, bgraRowsFromTop);
+}
+
+void BrowserClient::PageClosed(HeadlessView&) {
+  std::lock_guard<std::mutex> guard(lock);
+  browser.reset();  // `ready` stays set: the operations find no page and do nothing
+}
+
+std::shared_ptr<HeadlessPopupHandler> BrowserClient::PopupOpening(
+    const std::shared_ptr<HeadlessView>& parent) {
+  return std::make_shared<PopupHandler>(parent);
+}
+
+void BrowserClient::BrowserFailed(const std::string& what) { ReportFailure(what); }
+
+void BrowserClient::ReportFailure(const std::string& what) {
+  if (failureReported.exchange(true)) return;
+  Log << "ERROR: Browser: " << what << std::endl;
+  std::fprintf(stderr, "The HTML overlay stays empty: %s\n", what.c_str());
+  // Whatever the page showed last must not stay over the scene.
+  int32_t width, height;
+  GetViewRect(width, height);
+  if (width > 0 && height > 0) {
+    std::vector<uint8_t> transparent(static_cast<size_t>(width) * height * 4, 0);
+    GraphicsSystem_GL::CopyPageToBrowserTexture(width, height, transparent.data());
+  }
+}
+
+}  // namespace CorvaneEngine

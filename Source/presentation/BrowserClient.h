@@ -1,0 +1,54 @@
+// BrowserClient: the overlay's side of the headless browser. Keeps the page (`browser`) and the
+// ready flag under its lock, sizes the page to the window when it is created, carries out the
+// last page load asked for before then, hands every painted image to the graphics system's page
+// texture and gives each popup a PopupHandler. Owned by the Browser, which outlives the browser
+// layer's reader thread.
+//
+// Threads: the call-backs run on the browser's reader thread; ReadyBrowser and LoadURL on the
+// main thread. `lock` guards `browser`, `ready` and the kept URL; it is never held while the
+// page texture is called, so the two browser locks never nest.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "presentation/HeadlessBrowserClient.h"
+
+namespace CorvaneEngine {
+
+class BrowserClient : public HeadlessBrowserClient {
+public:
+  // The ready check: a new reference to the page while ready (null before ready, or after the
+  // page closed).
+  std::shared_ptr<HeadlessView> ReadyBrowser();
+  bool IsReady();
+  // Loads the URL now if ready; otherwise keeps it (the last one wins) for PageCreated.
+  void LoadURL(const std::string& url);
+  // Reports a browser that failed to start or died: one log line and one line on standard
+  // error (only for the first failure), and the overlay is made transparent.
+  void ReportFailure(const std::string& what);
+
+  // The view size: the game window's size (read without a lock: it changes only during a
+  // video-mode change on the main thread).
+  static void GetViewRect(int32_t& width, int32_t& height);
+
+  void PageCreated(const std::shared_ptr<HeadlessView>& view) override;
+  void PagePainted(HeadlessView& view, int32_t width, int32_t height,
+                   const uint8_t* bgraRowsFromTop) override;
+  void PageClosed(HeadlessView& view) override;
+  std::shared_ptr<HeadlessPopupHandler> PopupOpening(
+      const std::shared_ptr<HeadlessView>& parent) override;
+  void BrowserFailed(const std::string& what) override;
+
+private:
+  std::mutex lock;
+  std::shared_ptr<HeadlessView> browser;
+  bool ready = false;  // never cleared once set
+  std::string keptURL;
+  bool hasKeptURL = false;
+  std::atomic<bool> failureReported{false};
+};
+
+}  // namespace CorvaneEngine

@@ -1,0 +1,197 @@
+#include "presentation/DevToolsPipe.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace CorvaneEngine {
+
+namespace {
+
+constexpr size_t kReadChunk = 256 * 1024;
+
+// Moves a descriptor above the range the child's fixed descriptors use, close-on-exec.
+int Lift(int fd) {
+  int lifted = fcntl(fd, F_DUPFD_CLOEXEC, 10);
+  close(fd);
+  return lifted;
+}
+
+void SleepMilliseconds(int milliseconds) {
+  timespec pause{0, milliseconds * 1000000L};
+  nanosleep(&pause, nullptr);
+}
+
+}  // namespace
+
+DevToolsPipe::~DevToolsPipe() {
+  Stop(0);
+  if (answerFd >= 0) close(answerFd);
+}
+
+bool DevToolsPipe::Start(const std::vector<std::string>& arguments, std::string& error) {
+  if (arguments.empty()) return false;
+  int commands[2], answers[2], status[2];
+  if (pipe2(commands, O_CLOEXEC) != 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  if (pipe2(answers, O_CLOEXEC) != 0 || pipe2(status, O_CLOEXEC) != 0) {
+    error = std::strerror(errno);
+    close(commands[0]);
+    close(commands[1]);
+    return false;
+  }
+  // Above fd 9, so that placing them on 3 and 4 in the child can never overwrite one another.
+  int childIn = Lift(commands[0]), childOut = Lift(answers[1]);
+
+  // Everything the child needs is prepared before fork: after it only async-signal-safe calls.
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  const pid_t parent = getpid();
+
+  pid_t pid = fork();
+  if (pid == 0) {
+    // Dies with the thread that started it, even when the game is killed outright.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    signal(SIGPIPE, SIG_DFL);
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    dup2(childIn, 3);
+    dup2(childOut, 4);
+    // Nothing else of the game's (X connection, sound devices, files) leaks into the browser.
+    syscall(SYS_close_range, 5U, ~0U, 0U);
+    execv(argv[0], argv.data());
+    int reason = errno;
+    ssize_t ignored = write(status[1], &reason, sizeof reason);
+    (void)ignored;
+    _exit(127);
+  }
+  close(childIn);
+  close(childOut);
+  close(status[1]);
+  if (pid < 0) {
+    error = std::strerror(errno);
+    close(status[0]);
+    close(commands[1]);
+    close(answers[0]);
+    return false;
+  }
+  // The status pipe closes on a successful exec; an errno arrives when exec failed.
+  int reason = 0;
+  ssize_t got;
+  do {
+    got = read(status[0], &reason, sizeof reason);
+  } while (got < 0 && errno == EINTR);
+  close(status[0]);
+  if (got == static_cast<ssize_t>(sizeof reason)) {
+    waitpid(pid, nullptr, 0);
+    close(commands[1]);
+    close(answers[0]);
+    error = std::strerror(reason);
+    return false;
+  }
+  child = pid;
+  commandFd = commands[1];
+  answerFd = answers[0];
+  return true;
+}
+
+bool DevToolsPipe::WriteAll(const char* data, size_t size) {
+  // A child that died turns the write into EPIPE; the signal that comes with it must not end the
+  // game, so it is blocked for this thread and swallowed if it became pending.
+  sigset_t pipeSignal, previous;
+  sigemptyset(&pipeSignal);
+  sigaddset(&pipeSignal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipeSignal, &previous);
+  bool ok = true;
+  while (size > 0) {
+    ssize_t written = write(commandFd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EPIPE) {
+        timespec zero{0, 0};
+        sigtimedwait(&pipeSignal, nullptr, &zero);
+      }
+      ok = false;
+      break;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return ok;
+}
+
+int32_t DevToolsPipe::Send(const char* method, const std::string& paramsJson,
+                           const std::string& sessionId) {
+  std::lock_guard<std::mutex> guard(writeLock);
+  if (commandFd < 0) return 0;
+  int32_t id = nextId++;
+  std::string message = "{\"id\":" + std::to_string(id) + ",\"method\":\"" + method +
+                        "\",\"params\":" + (paramsJson.empty() ? "{}" : paramsJson);
+  if (!sessionId.empty()) message += ",\"sessionId\":\"" + sessionId + "\"";
+  message += "}";
+  message.push_back('\0');
+  return WriteAll(message.data(), message.size()) ? id : 0;
+}
+
+DevToolsPipe::Received DevToolsPipe::Receive(std::string& message, bool wait) {
+  if (answerFd < 0) return Received::Closed;
+  for (;;) {
+    size_t end = buffer.find('\0', scanned);
+    if (end != std::string::npos) {
+      message.assign(buffer, 0, end);
+      buffer.erase(0, end + 1);
+      scanned = 0;
+      return Received::Message;
+    }
+    scanned = buffer.size();
+    if (!wait) {
+      pollfd ready{answerFd, POLLIN, 0};
+      if (poll(&ready, 1, 0) <= 0) return Received::Nothing;
+    }
+    size_t had = buffer.size();
+    buffer.resize(had + kReadChunk);
+    ssize_t got = read(answerFd, &buffer[had], kReadChunk);
+    buffer.resize(had + (got > 0 ? static_cast<size_t>(got) : 0));
+    if (got == 0) return Received::Closed;
+    if (got < 0 && errno != EINTR) return Received::Closed;
+  }
+}
+
+void DevToolsPipe::Stop(int graceMilliseconds) {
+  {
+    std::lock_guard<std::mutex> guard(writeLock);
+    if (commandFd >= 0) close(commandFd);  // the browser quits when its command pipe closes
+    commandFd = -1;
+  }
+  if (child <= 0) return;
+  for (int waited = 0; waited < graceMilliseconds; waited += 10) {
+    if (waitpid(child, nullptr, WNOHANG) == child) {
+      child = -1;
+      return;
+    }
+    SleepMilliseconds(10);
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  child = -1;
+}
+
+}  // namespace CorvaneEngine

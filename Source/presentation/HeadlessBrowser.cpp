@@ -1,0 +1,302 @@
+#include "presentation/HeadlessBrowser.h"
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "presentation/DevToolsPipe.h"
+#include "presentation/HeadlessBrowserClient.h"
+#include "presentation/HeadlessView.h"
+#include "presentation/PageImageDecoder.h"
+
+namespace CorvaneEngine {
+
+namespace {
+
+using Json = nlohmann::json;
+
+// The real program behind Debian's wrapper script: started directly, so the parent-death
+// signal reaches the browser itself rather than a shell in between.
+constexpr const char* kShellProgram = "/usr/lib/chromium/chromium-headless-shell";
+constexpr const char* kShellWrapper = "/usr/bin/chromium-headless-shell";
+constexpr int kStopGraceMilliseconds = 2000;
+
+std::string Text(const Json& object, const char* key) {
+  if (!object.is_object()) return std::string();
+  auto found = object.find(key);
+  if (found == object.end() || !found->is_string()) return std::string();
+  return found->get<std::string>();
+}
+
+const Json& Member(const Json& object, const char* key) {
+  static const Json kNone;
+  if (!object.is_object()) return kNone;
+  auto found = object.find(key);
+  return found == object.end() ? kNone : *found;
+}
+
+}  // namespace
+
+struct HeadlessBrowser::Impl {
+  struct Popup {
+    std::shared_ptr<HeadlessView> view;
+    std::shared_ptr<HeadlessPopupHandler> handler;
+    std::string lastUrl;
+  };
+
+  HeadlessBrowserClient* client;
+  std::shared_ptr<DevToolsPipe> pipe;
+  std::thread reader;
+  std::atomic<bool> stopping{false};
+  std::atomic<int32_t> openPages{0};
+  std::atomic<pid_t> processId{-1};
+  std::string userDataDir;
+  int32_t width = 0, height = 0;
+
+  // Reader thread only.
+  std::string overlayTarget;
+  std::string overlaySession;
+  int32_t attachRequest = 0;
+  int32_t windowRequest = 0;
+  std::shared_ptr<HeadlessView> view;
+  bool viewClosed = false;
+  std::set<std::string> pages;
+  std::map<std::string, Popup> popups;
+  Json pendingFrame;
+  bool hasPendingFrame = false;
+  PageImageDecoder decoder;
+
+  void Run();
+  void Handle(const std::string& text);
+  void HandleReply(int32_t id, const Json& message);
+  void TargetCreated(const Json& info);
+  void PopupUrl(const std::string& targetId, const std::string& url);
+  void TargetGone(const std::string& targetId);
+  void CloseOverlay();
+  void PaintPendingFrame();
+};
+
+HeadlessBrowser::HeadlessBrowser(HeadlessBrowserClient* client) : impl(new Impl) {
+  impl->client = client;
+}
+
+HeadlessBrowser::~HeadlessBrowser() { Stop(); }
+
+std::string HeadlessBrowser::DefaultBinary() {
+  const char* chosen = std::getenv("CORVANE_BROWSER");
+  if (chosen != nullptr && *chosen != '\0') return chosen;
+  if (access(kShellProgram, X_OK) == 0) return kShellProgram;
+  return kShellWrapper;
+}
+
+bool HeadlessBrowser::Start(const Settings& settings, std::string& error) {
+  if (impl->pipe) {
+    error = "already started";
+    return false;
+  }
+  std::string temp = std::filesystem::temp_directory_path().string() + "/corvane-browser-XXXXXX";
+  if (mkdtemp(&temp[0]) == nullptr) {
+    error = "no temporary folder for the browser profile";
+    return false;
+  }
+  impl->userDataDir = temp;
+  impl->width = settings.width;
+  impl->height = settings.height;
+
+  std::vector<std::string> arguments = {
+      settings.binary.empty() ? DefaultBinary() : settings.binary,
+      "--headless",
+      "--remote-debugging-pipe",
+      "--no-first-run",
+      // Nothing goes to the network unless a page asks for it.
+      "--disable-background-networking",
+      "--disable-component-update",
+      "--disable-sync",
+      "--disable-gpu",
+      "--disable-logging",
+      "--log-level=3",
+      "--force-device-scale-factor=1",
+      // Pages loaded from files may read other files and reach any origin.
+      "--allow-file-access-from-files",
+      "--user-data-dir=" + temp,
+      "--window-size=" + std::to_string(settings.width) + "," + std::to_string(settings.height),
+  };
+  // The browser refuses to start as root with its sandbox on; elsewhere the sandbox stays.
+  if (geteuid() == 0) arguments.push_back("--no-sandbox");
+  arguments.push_back("about:blank");
+
+  impl->pipe = std::make_shared<DevToolsPipe>();
+  if (!impl->pipe->Start(arguments, error)) {
+    error = arguments[0] + ": " + error;
+    impl->pipe.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(impl->userDataDir, ignored);
+    return false;
+  }
+  impl->processId = impl->pipe->ProcessId();
+  impl->pipe->Send("Target.setDiscoverTargets", "{\"discover\":true}", "");
+  impl->reader = std::thread([this] { impl->Run(); });
+  return true;
+}
+
+void HeadlessBrowser::Stop() {
+  if (!impl->pipe) return;
+  impl->stopping = true;
+  impl->pipe->Send("Browser.close", "{}", "");
+  impl->pipe->Stop(kStopGraceMilliseconds);
+  impl->processId = -1;
+  if (impl->reader.joinable()) impl->reader.join();
+  impl->pipe.reset();
+  std::error_code ignored;
+  std::filesystem::remove_all(impl->userDataDir, ignored);
+}
+
+pid_t HeadlessBrowser::ProcessId() const { return impl->processId; }
+
+int32_t HeadlessBrowser::OpenPageCount() const { return impl->openPages; }
+
+// ---- Reader thread ----
+
+void HeadlessBrowser::Impl::Run() {
+  pthread_setname_np(pthread_self(), "Browser Thread");
+  std::string text;
+  for (;;) {
+    // A frame waits until the pipe is drained, so a reader that fell behind decodes only the
+    // newest of several queued frames.
+    DevToolsPipe::Received got = pipe->Receive(text, !hasPendingFrame);
+    if (got == DevToolsPipe::Received::Nothing) {
+      PaintPendingFrame();
+      continue;
+    }
+    if (got == DevToolsPipe::Received::Closed) break;
+    Handle(text);
+  }
+  if (!stopping) client->BrowserFailed("the browser process ended");
+  CloseOverlay();
+}
+
+void HeadlessBrowser::Impl::Handle(const std::string& text) {
+  Json message = Json::parse(text, nullptr, false);
+  if (!message.is_object()) return;
+  const Json& id = Member(message, "id");
+  if (id.is_number_integer()) {
+    HandleReply(id.get<int32_t>(), message);
+    return;
+  }
+  const std::string method = Text(message, "method");
+  const Json& params = Member(message, "params");
+  if (method == "Page.screencastFrame") {
+    if (Text(message, "sessionId") != overlaySession) return;
+    // Acknowledged at once, also when dropped: without it the stream stops after three frames.
+    pipe->Send("Page.screencastFrameAck",
+               Json{{"sessionId", Member(params, "sessionId")}}.dump(), overlaySession);
+    pendingFrame = std::move(message);
+    hasPendingFrame = true;
+  } else if (method == "Target.targetCreated") {
+    TargetCreated(Member(params, "targetInfo"));
+  } else if (method == "Target.targetInfoChanged") {
+    const Json& info = Member(params, "targetInfo");
+    PopupUrl(Text(info, "targetId"), Text(info, "url"));
+  } else if (method == "Target.targetDestroyed") {
+    TargetGone(Text(params, "targetId"));
+  } else if (method == "Target.detachedFromTarget") {
+    if (!overlaySession.empty() && Text(params, "sessionId") == overlaySession) CloseOverlay();
+  } else if (method == "Target.targetCrashed") {
+    if (Text(params, "targetId") == overlayTarget) client->BrowserFailed("the page crashed");
+  }
+}
+
+void HeadlessBrowser::Impl::HandleReply(int32_t id, const Json& message) {
+  const Json& result = Member(message, "result");
+  if (id == attachRequest) {
+    overlaySession = Text(result, "sessionId");
+    if (overlaySession.empty()) {
+      client->BrowserFailed("the page could not be attached");
+      return;
+    }
+    pipe->Send("Page.enable", "{}", overlaySession);
+    pipe->Send("Emulation.setDefaultBackgroundColorOverride",
+               "{\"color\":{\"r\":0,\"g\":0,\"b\":0,\"a\":0}}", overlaySession);
+    pipe->Send("Page.startScreencast", "{\"format\":\"png\",\"everyNthFrame\":1}",
+               overlaySession);
+    windowRequest =
+        pipe->Send("Browser.getWindowForTarget", Json{{"targetId", overlayTarget}}.dump(), "");
+  } else if (id == windowRequest) {
+    const Json& windowId = Member(result, "windowId");
+    view = std::make_shared<HeadlessView>(pipe, overlayTarget, overlaySession,
+                                          windowId.is_number_integer() ? windowId.get<int32_t>()
+                                                                       : -1,
+                                          width, height);
+    client->PageCreated(view);
+  }
+}
+
+void HeadlessBrowser::Impl::TargetCreated(const Json& info) {
+  if (Text(info, "type") != "page") return;
+  const std::string targetId = Text(info, "targetId");
+  if (!pages.insert(targetId).second) return;
+  openPages = static_cast<int32_t>(pages.size());
+  const std::string opener = Text(info, "openerId");
+  if (overlayTarget.empty() && opener.empty()) {
+    overlayTarget = targetId;
+    attachRequest = pipe->Send("Target.attachToTarget",
+                               Json{{"targetId", targetId}, {"flatten", true}}.dump(), "");
+    return;
+  }
+  // Any other page is a popup (the overlay's, or one of a popup's): it never shows by itself.
+  auto popupView = std::make_shared<HeadlessView>(pipe, targetId, "", -1, 0, 0);
+  std::shared_ptr<HeadlessPopupHandler> handler;
+  if (view && !viewClosed) handler = client->PopupOpening(view);
+  if (!handler) {
+    popupView->Close();
+    return;
+  }
+  popups[targetId] = Popup{popupView, handler, std::string()};
+  PopupUrl(targetId, Text(info, "url"));
+}
+
+void HeadlessBrowser::Impl::PopupUrl(const std::string& targetId, const std::string& url) {
+  auto found = popups.find(targetId);
+  // A popup starts out empty or on about:blank before it navigates to its target.
+  if (found == popups.end() || url.empty() || url == "about:blank") return;
+  Popup& popup = found->second;
+  if (url == popup.lastUrl) return;
+  popup.lastUrl = url;
+  std::shared_ptr<HeadlessPopupHandler> handler = popup.handler;  // the call may close it
+  handler->PopupNavigating(popup.view, url);
+}
+
+void HeadlessBrowser::Impl::TargetGone(const std::string& targetId) {
+  pages.erase(targetId);
+  openPages = static_cast<int32_t>(pages.size());
+  popups.erase(targetId);
+  if (targetId == overlayTarget) CloseOverlay();
+}
+
+void HeadlessBrowser::Impl::CloseOverlay() {
+  if (!view || viewClosed) return;
+  viewClosed = true;
+  client->PageClosed(*view);
+}
+
+void HeadlessBrowser::Impl::PaintPendingFrame() {
+  hasPendingFrame = false;
+  Json frame = std::move(pendingFrame);
+  pendingFrame = Json();
+  if (!view || viewClosed) return;
+  const Json& data = Member(Member(frame, "params"), "data");
+  if (!data.is_string()) return;
+  const std::string& base64 = data.get_ref<const std::string&>();
+  if (!decoder.Decode(base64.data(), base64.size())) return;
+  client->PagePainted(*view, decoder.Width(), decoder.Height(), decoder.Pixels());
+}
+
+}  // namespace CorvaneEngine

@@ -1,0 +1,60 @@
+// HeadlessView: one page of the headless browser, as the overlay sees it: the overlay's own page
+// or a popup it opened. Commands go straight onto the DevTools pipe; nothing waits for an answer.
+// Shared (std::shared_ptr) between the layer and whoever holds the page, so a holder may keep
+// using it after the browser went away: the commands then go nowhere.
+//
+// Threads: every operation may be called from any thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace CorvaneEngine {
+
+class DevToolsPipe;
+
+class HeadlessView {
+public:
+  enum class KeyEventType { KeyDown, KeyUp, Char };
+  enum class MouseButton { Left, Middle, Right };
+  // The browser's modifier bits.
+  static constexpr uint32_t kAlt = 1, kControl = 2, kMeta = 4, kShift = 8;
+
+  // `sessionId` empty: a page the layer never attached to (a popup); only Close works on it.
+  HeadlessView(std::shared_ptr<DevToolsPipe> pipe, std::string targetId, std::string sessionId,
+               int32_t windowId, int32_t width, int32_t height);
+
+  const std::string& TargetId() const { return targetId; }
+
+  void LoadURL(const std::string& url);
+  void Reload();
+  // Resizes the page's window: the page is laid out again and paints at the new size.
+  void SetSize(int32_t width, int32_t height);
+  // The size last asked for (false before the page has one).
+  bool GetSize(int32_t& width, int32_t& height) const;
+
+  // A key event with a Windows virtual-key code (KeyDown, KeyUp) or a typed character given as
+  // a Unicode code point (Char, which carries the character's text).
+  void SendKeyEvent(KeyEventType type, int32_t keyCode, uint32_t modifiers, uint32_t character);
+  void SendMouseClickEvent(int32_t x, int32_t y, MouseButton button, bool up, int32_t clickCount);
+  void SendMouseMoveEvent(int32_t x, int32_t y, bool leave);
+  // Positive deltas turn the wheel up (the page scrolls towards its top), in pixels.
+  void SendMouseWheelEvent(int32_t x, int32_t y, int32_t delta);
+  // Closes the page; the layer reports it closed when the browser confirms.
+  void Close();
+
+private:
+  void SendToPage(const char* method, const std::string& paramsJson);
+
+  std::shared_ptr<DevToolsPipe> pipe;
+  const std::string targetId;
+  const std::string sessionId;
+  const int32_t windowId;
+  std::atomic<int32_t> width;
+  std::atomic<int32_t> height;
+  std::atomic<uint32_t> heldButtons{0};  // DevTools bits: left 1, right 2, middle 4
+};
+
+}  // namespace CorvaneEngine

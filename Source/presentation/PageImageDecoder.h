@@ -1,0 +1,41 @@
+// PageImageDecoder: turns a screencast frame of the headless browser (a PNG in base64) into the
+// page image the overlay wants: 4 bytes per pixel in blue, green, red, alpha order, rows from
+// the top, straight (not premultiplied) alpha. The browser's PNGs carry premultiplied colour,
+// which the overlay's blend would darken a second time.
+//
+// Threads: one decoder per thread (the browser's reader thread); it keeps its buffers between
+// frames so a steady stream allocates nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace CorvaneEngine {
+
+class PageImageDecoder {
+public:
+  // Decodes `size` bytes of base64 text holding a PNG. False for broken data (nothing reported:
+  // the caller drops the frame).
+  bool Decode(const char* base64, size_t size);
+
+  int32_t Width() const { return width; }
+  int32_t Height() const { return height; }
+  const uint8_t* Pixels() const { return pixels.data(); }
+
+  // Exposed for the tests: base64 text to bytes (false on a character outside the alphabet).
+  static bool DecodeBase64(const char* text, size_t size, std::vector<uint8_t>& out);
+  // Premultiplied BGRA to straight BGRA in place.
+  static void Unpremultiply(uint8_t* bgra, size_t pixelCount);
+
+private:
+  bool DecodePng();
+
+  std::vector<uint8_t> png;
+  std::vector<uint8_t> pixels;
+  std::vector<uint8_t*> rowPointers;  // a member: libpng's longjmp must not leave it behind
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+}  // namespace CorvaneEngine
