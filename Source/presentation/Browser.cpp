@@ -51,7 +51,9 @@ void Browser::Shutdown() {
   if (headless) headless->Stop();
 }
 
-bool Browser::IsReady() const { return client->IsReady(); }
+bool Browser::IsReady() const {
+  return client->IsReady();
+}
 
 void Browser::LoadURL(const char* url) {
   if (url != nullptr) client->LoadURL(url);
@@ -75,8 +77,7 @@ void Browser::KeyDown(int32_t symbol, int32_t modifiers) {
 
 void Browser::KeyUp(int32_t symbol) {
   if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
-    page->SendKeyEvent(HeadlessView::KeyEventType::KeyUp, KeyTranslation::Translate(symbol), 0,
-                       0);
+    page->SendKeyEvent(HeadlessView::KeyEventType::KeyUp, KeyTranslation::Translate(symbol), 0, 0);
   }
 }
 

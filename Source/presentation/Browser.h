@@ -20,7 +20,7 @@ class BrowserClient;
 class HeadlessBrowser;
 
 class Browser : public System {
-public:
+ public:
   Browser();
   ~Browser() override;
 
@@ -46,7 +46,7 @@ public:
 
   static Browser* instance;  // set by the program entry, cleared by the destructor
 
-protected:
+ protected:
   BrowserClient* client = nullptr;  // owned; outlives the browser layer's reader thread
   std::unique_ptr<HeadlessBrowser> headless;
 };

@@ -76,7 +76,9 @@ std::shared_ptr<HeadlessPopupHandler> BrowserClient::PopupOpening(
   return std::make_shared<PopupHandler>(parent);
 }
 
-void BrowserClient::BrowserFailed(const std::string& what) { ReportFailure(what); }
+void BrowserClient::BrowserFailed(const std::string& what) {
+  ReportFailure(what);
+}
 
 void BrowserClient::ReportFailure(const std::string& what) {
   if (failureReported.exchange(true)) return;

@@ -19,7 +19,7 @@
 namespace CorvaneEngine {
 
 class BrowserClient : public HeadlessBrowserClient {
-public:
+ public:
   // The ready check: a new reference to the page while ready (null before ready, or after the
   // page closed).
   std::shared_ptr<HeadlessView> ReadyBrowser();
@@ -42,7 +42,7 @@ public:
       const std::shared_ptr<HeadlessView>& parent) override;
   void BrowserFailed(const std::string& what) override;
 
-private:
+ private:
   std::mutex lock;
   std::shared_ptr<HeadlessView> browser;
   bool ready = false;  // never cleared once set

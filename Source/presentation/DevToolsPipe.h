@@ -20,7 +20,7 @@
 namespace CorvaneEngine {
 
 class DevToolsPipe {
-public:
+ public:
   enum class Received { Message, Nothing, Closed };
 
   DevToolsPipe() = default;
@@ -47,7 +47,7 @@ public:
 
   pid_t ProcessId() const { return child; }
 
-private:
+ private:
   bool WriteAll(const char* data, size_t size);
 
   pid_t child = -1;
@@ -55,8 +55,8 @@ private:
   int answerFd = -1;   // our end of the child's fd 4
   std::mutex writeLock;
   std::atomic<int32_t> nextId{1};
-  std::string buffer;       // bytes read but not yet handed out
-  size_t scanned = 0;       // bytes of `buffer` known to hold no NUL
+  std::string buffer;  // bytes read but not yet handed out
+  size_t scanned = 0;  // bytes of `buffer` known to hold no NUL
 };
 
 }  // namespace CorvaneEngine

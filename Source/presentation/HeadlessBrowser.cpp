@@ -88,7 +88,9 @@ HeadlessBrowser::HeadlessBrowser(HeadlessBrowserClient* client) : impl(new Impl)
   impl->client = client;
 }
 
-HeadlessBrowser::~HeadlessBrowser() { Stop(); }
+HeadlessBrowser::~HeadlessBrowser() {
+  Stop();
+}
 
 std::string HeadlessBrowser::DefaultBinary() {
   const char* chosen = std::getenv("CORVANE_BROWSER");
@@ -159,9 +161,13 @@ void HeadlessBrowser::Stop() {
   std::filesystem::remove_all(impl->userDataDir, ignored);
 }
 
-pid_t HeadlessBrowser::ProcessId() const { return impl->processId; }
+pid_t HeadlessBrowser::ProcessId() const {
+  return impl->processId;
+}
 
-int32_t HeadlessBrowser::OpenPageCount() const { return impl->openPages; }
+int32_t HeadlessBrowser::OpenPageCount() const {
+  return impl->openPages;
+}
 
 // ---- Reader thread ----
 
@@ -196,8 +202,8 @@ void HeadlessBrowser::Impl::Handle(const std::string& text) {
   if (method == "Page.screencastFrame") {
     if (Text(message, "sessionId") != overlaySession) return;
     // Acknowledged at once, also when dropped: without it the stream stops after three frames.
-    pipe->Send("Page.screencastFrameAck",
-               Json{{"sessionId", Member(params, "sessionId")}}.dump(), overlaySession);
+    pipe->Send("Page.screencastFrameAck", Json{{"sessionId", Member(params, "sessionId")}}.dump(),
+               overlaySession);
     pendingFrame = std::move(message);
     hasPendingFrame = true;
   } else if (method == "Target.targetCreated") {
@@ -225,16 +231,14 @@ void HeadlessBrowser::Impl::HandleReply(int32_t id, const Json& message) {
     pipe->Send("Page.enable", "{}", overlaySession);
     pipe->Send("Emulation.setDefaultBackgroundColorOverride",
                "{\"color\":{\"r\":0,\"g\":0,\"b\":0,\"a\":0}}", overlaySession);
-    pipe->Send("Page.startScreencast", "{\"format\":\"png\",\"everyNthFrame\":1}",
-               overlaySession);
+    pipe->Send("Page.startScreencast", "{\"format\":\"png\",\"everyNthFrame\":1}", overlaySession);
     windowRequest =
         pipe->Send("Browser.getWindowForTarget", Json{{"targetId", overlayTarget}}.dump(), "");
   } else if (id == windowRequest) {
     const Json& windowId = Member(result, "windowId");
-    view = std::make_shared<HeadlessView>(pipe, overlayTarget, overlaySession,
-                                          windowId.is_number_integer() ? windowId.get<int32_t>()
-                                                                       : -1,
-                                          width, height);
+    view = std::make_shared<HeadlessView>(
+        pipe, overlayTarget, overlaySession,
+        windowId.is_number_integer() ? windowId.get<int32_t>() : -1, width, height);
     client->PageCreated(view);
   }
 }

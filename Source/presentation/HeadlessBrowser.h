@@ -25,7 +25,7 @@ namespace CorvaneEngine {
 class HeadlessBrowserClient;
 
 class HeadlessBrowser {
-public:
+ public:
   struct Settings {
     std::string binary;  // empty: DefaultBinary()
     int32_t width = 1280;
@@ -51,7 +51,7 @@ public:
 
   static std::string DefaultBinary();
 
-private:
+ private:
   struct Impl;
   std::unique_ptr<Impl> impl;
 };

@@ -14,14 +14,14 @@ class HeadlessView;
 
 // Told about one popup: each navigation the popup makes, in order, until it is closed.
 class HeadlessPopupHandler {
-public:
+ public:
   virtual ~HeadlessPopupHandler() = default;
   virtual void PopupNavigating(const std::shared_ptr<HeadlessView>& popup,
                                const std::string& url) = 0;
 };
 
 class HeadlessBrowserClient {
-public:
+ public:
   virtual ~HeadlessBrowserClient() = default;
   // The page exists and takes commands.
   virtual void PageCreated(const std::shared_ptr<HeadlessView>& view) = 0;

@@ -33,14 +33,28 @@ void KeyNames(int32_t keyCode, bool shift, std::string& key, std::string& code) 
     const char* code;
   };
   static const Named kNamed[] = {
-      {8, "Backspace", "Backspace"}, {9, "Tab", "Tab"},          {13, "Enter", "Enter"},
-      {16, "Shift", "ShiftLeft"},    {17, "Control", "ControlLeft"}, {18, "Alt", "AltLeft"},
-      {19, "Pause", "Pause"},        {27, "Escape", "Escape"},   {32, " ", "Space"},
-      {33, "PageUp", "PageUp"},      {34, "PageDown", "PageDown"}, {35, "End", "End"},
-      {36, "Home", "Home"},          {37, "ArrowLeft", "ArrowLeft"}, {38, "ArrowUp", "ArrowUp"},
-      {39, "ArrowRight", "ArrowRight"}, {40, "ArrowDown", "ArrowDown"},
-      {45, "Insert", "Insert"},      {46, "Delete", "Delete"},   {189, "-", "Minus"},
-      {190, ".", "Period"},          {222, "'", "Quote"},
+      {8, "Backspace", "Backspace"},
+      {9, "Tab", "Tab"},
+      {13, "Enter", "Enter"},
+      {16, "Shift", "ShiftLeft"},
+      {17, "Control", "ControlLeft"},
+      {18, "Alt", "AltLeft"},
+      {19, "Pause", "Pause"},
+      {27, "Escape", "Escape"},
+      {32, " ", "Space"},
+      {33, "PageUp", "PageUp"},
+      {34, "PageDown", "PageDown"},
+      {35, "End", "End"},
+      {36, "Home", "Home"},
+      {37, "ArrowLeft", "ArrowLeft"},
+      {38, "ArrowUp", "ArrowUp"},
+      {39, "ArrowRight", "ArrowRight"},
+      {40, "ArrowDown", "ArrowDown"},
+      {45, "Insert", "Insert"},
+      {46, "Delete", "Delete"},
+      {189, "-", "Minus"},
+      {190, ".", "Period"},
+      {222, "'", "Quote"},
   };
   for (const Named& named : kNamed) {
     if (named.keyCode == keyCode) {
@@ -114,7 +128,9 @@ void HeadlessView::LoadURL(const std::string& url) {
   SendToPage("Page.navigate", Json{{"url", url}}.dump());
 }
 
-void HeadlessView::Reload() { SendToPage("Page.reload", "{}"); }
+void HeadlessView::Reload() {
+  SendToPage("Page.reload", "{}");
+}
 
 void HeadlessView::SetSize(int32_t newWidth, int32_t newHeight) {
   width = newWidth;

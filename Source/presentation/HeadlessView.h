@@ -16,7 +16,7 @@ namespace CorvaneEngine {
 class DevToolsPipe;
 
 class HeadlessView {
-public:
+ public:
   enum class KeyEventType { KeyDown, KeyUp, Char };
   enum class MouseButton { Left, Middle, Right };
   // The browser's modifier bits.
@@ -45,7 +45,7 @@ public:
   // Closes the page; the layer reports it closed when the browser confirms.
   void Close();
 
-private:
+ private:
   void SendToPage(const char* method, const std::string& paramsJson);
 
   std::shared_ptr<DevToolsPipe> pipe;

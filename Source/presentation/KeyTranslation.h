@@ -13,7 +13,7 @@
 namespace CorvaneEngine {
 
 class KeyTranslation {
-public:
+ public:
   static constexpr int32_t kSymbolCount = 323;  // SDLK_LAST
 
   // The virtual-key code of an SDL key symbol; a symbol outside the table passes unchanged.
@@ -21,7 +21,7 @@ public:
   // SDL modifier state (KMOD_*) to the browser's bits: Alt 1, Ctrl 2, Meta 4, Shift 8.
   static uint32_t Modifiers(uint32_t sdlModifiers);
 
-private:
+ private:
   static void Fill();
   static int32_t table[kSymbolCount];
   static bool filled;

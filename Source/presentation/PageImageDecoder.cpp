@@ -23,7 +23,9 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
 }
 
 // libpng reports through longjmp; these keep it from printing to standard error.
-void QuietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void QuietError(png_structp png, png_const_charp) {
+  png_longjmp(png, 1);
+}
 void QuietWarning(png_structp, png_const_charp) {}
 
 // 255 * 256 / alpha, rounded: straight = premultiplied * table[alpha] >> 8.
@@ -94,8 +96,8 @@ bool PageImageDecoder::Decode(const char* base64, size_t size) {
 
 bool PageImageDecoder::DecodePng() {
   if (png.size() < 8 || png_sig_cmp(png.data(), 0, 8) != 0) return false;
-  png_structp reader = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError,
-                                              QuietWarning);
+  png_structp reader =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
   if (reader == nullptr) return false;
   png_infop info = png_create_info_struct(reader);
   if (info == nullptr) {
@@ -131,8 +133,8 @@ bool PageImageDecoder::DecodePng() {
   for (png_uint_32 y = 0; y < h; ++y) rowPointers[y] = &pixels[static_cast<size_t>(y) * w * 4];
   png_read_image(reader, rowPointers.data());
   png_read_end(reader, nullptr);
-  bool hasAlpha = png_get_valid(reader, info, PNG_INFO_tRNS) ||
-                  (colourType & PNG_COLOR_MASK_ALPHA) != 0;
+  bool hasAlpha =
+      png_get_valid(reader, info, PNG_INFO_tRNS) || (colourType & PNG_COLOR_MASK_ALPHA) != 0;
   png_destroy_read_struct(&reader, &info, nullptr);
   width = static_cast<int32_t>(w);
   height = static_cast<int32_t>(h);

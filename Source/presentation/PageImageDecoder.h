@@ -14,7 +14,7 @@
 namespace CorvaneEngine {
 
 class PageImageDecoder {
-public:
+ public:
   // Decodes `size` bytes of base64 text holding a PNG. False for broken data (nothing reported:
   // the caller drops the frame).
   bool Decode(const char* base64, size_t size);
@@ -28,7 +28,7 @@ public:
   // Premultiplied BGRA to straight BGRA in place.
   static void Unpremultiply(uint8_t* bgra, size_t pixelCount);
 
-private:
+ private:
   bool DecodePng();
 
   std::vector<uint8_t> png;

@@ -14,12 +14,11 @@
 namespace CorvaneEngine {
 
 class PopupHandler : public HeadlessPopupHandler {
-public:
+ public:
   explicit PopupHandler(std::shared_ptr<HeadlessView> parentBrowser);
-  void PopupNavigating(const std::shared_ptr<HeadlessView>& popup,
-                       const std::string& url) override;
+  void PopupNavigating(const std::shared_ptr<HeadlessView>& popup, const std::string& url) override;
 
-private:
+ private:
   std::shared_ptr<HeadlessView> parentBrowser;  // released after the first navigation
 };
 

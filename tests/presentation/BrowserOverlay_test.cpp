@@ -1,0 +1,247 @@
+// The overlay against the real headless Chromium, on a real GL window under Xvfb: page images
+// land in the page texture with their alpha, rows from the top; keys, characters and mouse
+// input typed with xdotool reach the page through the window system; popups replace the page;
+// a mode change lays the page out again; shutting down ends the browser.
+#include <signal.h>
+
+#include <chrono>
+#include <functional>
+#include <set>
+#include <thread>
+
+#include "GraphicsTestSupport.h"
+#include "presentation/Browser.h"
+#include "presentation/DynamicTexture_GL.h"
+#include "presentation/HeadlessBrowser.h"
+
+using CorvaneEngine::Browser;
+using CorvaneEngine::GraphicsSystem_GL;
+
+namespace {
+
+struct Bgra {
+  int b, g, r, a;
+  bool operator==(const Bgra& o) const {
+    return std::abs(b - o.b) <= 2 && std::abs(g - o.g) <= 2 && std::abs(r - o.r) <= 2 &&
+           std::abs(a - o.a) <= 2;
+  }
+};
+std::ostream& operator<<(std::ostream& out, const Bgra& c) {
+  return out << "bgra(" << c.b << "," << c.g << "," << c.r << "," << c.a << ")";
+}
+
+const Bgra kClear{0, 0, 0, 0};
+const Bgra kGreen{0, 255, 0, 255};
+const Bgra kRed{0, 0, 255, 255};
+const Bgra kBlue{255, 0, 0, 255};
+
+// A page element: an absolutely placed box of a colour, optionally with an id.
+std::string Box(int x, int y, int w, int h, const std::string& colour, const std::string& id = "",
+                const std::string& position = "absolute") {
+  return "<div" + (id.empty() ? std::string() : " id=" + id) + " style=\"position:" + position +
+         ";left:" + std::to_string(x) + "px;top:" + std::to_string(y) +
+         "px;width:" + std::to_string(w) + "px;height:" + std::to_string(h) +
+         "px;background:" + colour + "\"></div>";
+}
+
+std::string Page(const std::string& body) {
+  return "<!DOCTYPE html><html><body style=\"margin:0\">" + body + "</body></html>";
+}
+
+class BrowserOverlayTest : public CorvaneTest::GraphicsTest {
+ protected:
+  void SetUp() override {
+    GraphicsTest::SetUp();
+    if (HasFatalFailure()) return;
+    browser = new Browser();
+    Browser::instance = browser;
+    engine->AddSystem(browser);
+  }
+
+  void TearDown() override {
+    GraphicsTest::TearDown();  // shuts down and deletes the browser with the other Systems
+    EXPECT_EQ(nullptr, Browser::instance);
+  }
+
+  std::string Url(const std::string& name, const std::string& contents) {
+    return "file://" + scratch.Write(name, contents).string();
+  }
+
+  // One frame of the window and the graphics system, then the page texture as the GL holds it.
+  void Frame() {
+    window->Update(0.0);
+    graphics->Update(0.0);
+    CorvaneEngine::DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
+    width = page->width;
+    height = page->height;
+    pixels.assign(static_cast<size_t>(width) * height * 4, 0);
+    glBindTexture(GL_TEXTURE_2D, page->glName);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+    graphics->ResetTextureBindings();
+  }
+
+  Bgra At(int x, int yFromTop) const {
+    const uint8_t* p = &pixels[(static_cast<size_t>(yFromTop) * width + x) * 4];
+    return {p[0], p[1], p[2], p[3]};
+  }
+
+  // Runs frames until the condition holds (false after a generous limit).
+  bool FramesUntil(const std::function<bool()>& condition, int seconds = 20) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+      Frame();
+      if (condition()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
+  bool Shows(int x, int y, Bgra colour) {
+    return FramesUntil([&] { return At(x, y) == colour; });
+  }
+
+  void WaitReady() {
+    ASSERT_TRUE(FramesUntil([&] { return browser->IsReady(); }));
+  }
+
+  void Xdo(const std::string& arguments) {
+    ASSERT_EQ(0, CorvaneTest::RunCommand("xdotool " + arguments)) << arguments;
+  }
+  // Keyboard focus follows the pointer on a bare X server.
+  void PointAt(int x, int y) {
+    Xdo("mousemove --window " + std::to_string(window->GetWindowHandle()) + " " +
+        std::to_string(x) + " " + std::to_string(y));
+  }
+
+  Browser* browser = nullptr;
+  int width = 0, height = 0;
+  std::vector<uint8_t> pixels;
+};
+
+}  // namespace
+
+TEST_F(BrowserOverlayTest, PageKeptBeforeReadyArrivesWithStraightAlphaAtItsPlace) {
+  // Asked for at once, long before the browser has its page: carried out when it is ready.
+  browser->LoadURL(Url("box.html", Page(Box(10, 20, 30, 40, "rgba(255,0,0,0.5)") +
+                                        Box(100, 90, 20, 10, "rgb(0,0,255)")))
+                       .c_str());
+  EXPECT_FALSE(browser->IsReady());
+  ASSERT_TRUE(Shows(100, 90, kBlue)) << At(100, 90);
+  EXPECT_EQ((Bgra{0, 0, 255, 128}), At(10, 20));  // straight colour, half alpha, not darkened
+  EXPECT_EQ((Bgra{0, 0, 255, 128}), At(39, 59));
+  EXPECT_EQ(kClear, At(9, 20));  // transparent page around the box, rows counted from the top
+  EXPECT_EQ(kClear, At(10, 19));
+  EXPECT_EQ(kClear, At(40, 59));
+  EXPECT_EQ(kClear, At(10, 60));
+  EXPECT_EQ(kBlue, At(119, 99));
+  EXPECT_EQ(kClear, At(120, 100));
+}
+
+TEST_F(BrowserOverlayTest, TypedKeysAndCharactersReachThePage) {
+  // Box 1 turns green when the input holds the expected text, box 2 when the page saw exactly
+  // the expected key-down codes (S marks Shift held), box 3 on Shift's own key events.
+  std::string script =
+      "<script>var want=decodeURIComponent(location.hash.slice(1)).split('|'),keys=[],shift=0;"
+      "function check(){a.style.background=i.value==want[0]?'rgb(0,255,0)':'rgb(255,0,0)';"
+      "b.style.background=keys.join(',')==want[1]?'rgb(0,255,0)':'rgb(255,0,0)';"
+      "c.style.background=shift?'rgb(0,255,0)':'rgb(255,0,0)';}"
+      "document.addEventListener('keydown',e=>{if(e.key=='Shift'||e.keyCode>255){shift=1}"
+      "else keys.push((e.shiftKey?'S':'')+e.keyCode);check();});"
+      "i.addEventListener('input',check);check();</script>";
+  std::string url = Url("keys.html", Page("<input id=i autofocus style=\"position:absolute;"
+                                          "left:0;top:60px;width:150px\">" +
+                                          Box(0, 0, 20, 20, "rgb(255,0,0)", "a") +
+                                          Box(30, 0, 20, 20, "rgb(255,0,0)", "b") +
+                                          Box(60, 0, 20, 20, "rgb(255,0,0)", "c") + script));
+  WaitReady();
+  browser->LoadURL((url + "#aCb|65,66,49,8,37,S67").c_str());
+  ASSERT_TRUE(Shows(0, 0, kRed));
+  PointAt(100, 100);
+  Xdo("type --delay 30 ab1");
+  Xdo("key --delay 30 BackSpace Left shift+c");
+  EXPECT_TRUE(Shows(5, 5, kGreen)) << "text typed into the input";
+  EXPECT_TRUE(Shows(35, 5, kGreen)) << "key-down codes";
+  EXPECT_TRUE(Shows(65, 5, kGreen)) << "Shift";
+}
+
+TEST_F(BrowserOverlayTest, ClicksReachAButtonAndTheWheelScrollsBothWays) {
+  std::string script =
+      "<script>var down=0;onscroll=()=>{if(scrollY==50)down=1;"
+      "s.style.background=scrollY==50?'rgb(0,255,0)':scrollY==0&&down?'rgb(0,0,255)':"
+      "'rgb(255,0,0)';};</script>";
+  std::string url =
+      Url("mouse.html",
+          Page("<button style=\"position:absolute;left:20px;top:20px;width:60px;height:30px\" "
+               "onclick=\"k.style.background='rgb(0,255,0)'\">go</button>" +
+               Box(0, 0, 10, 10, "rgb(255,0,0)", "k", "fixed") +
+               Box(100, 0, 10, 10, "rgb(255,0,0)", "s", "fixed") +
+               "<div style=\"height:3000px\"></div>" + script));
+  WaitReady();
+  browser->LoadURL(url.c_str());
+  ASSERT_TRUE(Shows(0, 0, kRed));
+  PointAt(50, 35);
+  Xdo("click 1");
+  EXPECT_TRUE(Shows(5, 5, kGreen)) << "button click";
+  Xdo("click 5");  // wheel down one notch: 50 pixels
+  EXPECT_TRUE(Shows(105, 5, kGreen)) << "scrolled down";
+  Xdo("click 4");
+  EXPECT_TRUE(Shows(105, 5, kBlue)) << "scrolled back up";
+}
+
+TEST_F(BrowserOverlayTest, PopupsReplaceTheOverlayPageAndNoneStaysOpen) {
+  std::string target = Url("target.html", Page(Box(0, 0, 50, 50, "rgb(0,0,255)")));
+  std::string link =
+      Url("link.html", Page("<a href=\"" + target +
+                            "\" target=\"_blank\" style=\"position:absolute;"
+                            "left:0;top:0;width:100px;height:60px;display:block;background:red\">"
+                            "x</a>"));
+  std::string opener =
+      Url("open.html", Page(Box(0, 0, 50, 50, "rgb(0,255,0)") +
+                            "<script>setTimeout(()=>window.open('" + target + "'),200)</script>"));
+  WaitReady();
+  CorvaneEngine::HeadlessBrowser* headless = browser->GetHeadlessBrowser();
+
+  browser->LoadURL(link.c_str());
+  ASSERT_TRUE(Shows(5, 5, kRed));
+  PointAt(20, 20);
+  Xdo("click 1");
+  EXPECT_TRUE(Shows(5, 5, kBlue)) << "link target shown in the overlay";
+  EXPECT_TRUE(FramesUntil([&] { return headless->OpenPageCount() == 1; }))
+      << headless->OpenPageCount() << " pages open";
+
+  browser->LoadURL(opener.c_str());
+  ASSERT_TRUE(Shows(5, 5, kGreen));
+  EXPECT_TRUE(Shows(5, 5, kBlue)) << "window.open target shown in the overlay";
+  EXPECT_TRUE(FramesUntil([&] { return headless->OpenPageCount() == 1; }))
+      << headless->OpenPageCount() << " pages open";
+}
+
+TEST_F(BrowserOverlayTest, AModeChangeLaysThePageOutAtTheNewSizeAndReloadsIt) {
+  // A box on the right edge, and a box at the bottom that turns blue when the page was reloaded.
+  std::string url = Url(
+      "size.html", Page("<div style=\"position:fixed;right:0;top:0;width:10px;height:10px;"
+                        "background:rgb(0,255,0)\"></div>" +
+                        Box(0, 0, 10, 10, "rgb(255,0,0)", "r") +
+                        "<script>if(performance.getEntriesByType('navigation')[0].type=='reload')"
+                        "r.style.background='rgb(0,0,255)'</script>"));
+  WaitReady();
+  browser->LoadURL(url.c_str());
+  ASSERT_TRUE(Shows(0, 0, kRed));
+  window->SetSize(220, 150);
+  window->ApplySettings();  // the graphics system re-creates the texture and resizes the page
+  ASSERT_TRUE(FramesUntil([&] { return width == 220 && height == 150; }));
+  EXPECT_TRUE(Shows(5, 5, kBlue)) << "reloaded";
+  EXPECT_EQ(kGreen, At(215, 5)) << "laid out at the new width";
+}
+
+TEST_F(BrowserOverlayTest, ShutdownEndsTheBrowserProcess) {
+  WaitReady();
+  pid_t process = browser->GetHeadlessBrowser()->ProcessId();
+  ASSERT_GT(process, 0);
+  EXPECT_EQ(0, kill(process, 0));
+  browser->Shutdown();
+  EXPECT_EQ(-1, browser->GetHeadlessBrowser()->ProcessId());
+  EXPECT_NE(0, kill(process, 0)) << "the browser was reaped";
+  browser->LoadURL("about:blank");  // a closed page takes no more commands, and says nothing
+  browser->KeyDown('a', 0);
+}
