@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -70,14 +71,15 @@ ResourceManager::~ResourceManager() {
 
 int ResourceManager::RegisterMaker(ResourceMaker* maker, NameHash typeId) {
   if (!maker) return 1;
-  bool stored;
+  ResourceMaker* registered;
   {
     LockGuard guard(*mutex);
-    stored = makers.Find(typeId) == nullptr;
-    if (stored) makers.Insert(typeId, maker);
+    auto* entry = makers.Find(typeId);
+    registered = entry ? entry->value : maker;
+    if (!entry) makers.Insert(typeId, maker);
   }
   // The caller handed the maker over; the one registered first stays, so this one goes now.
-  if (!stored) delete maker;
+  if (registered != maker) delete maker;
   return 0;
 }
 
@@ -130,7 +132,9 @@ ResourceStatus ResourceManager::GetStatus(NameHash id) {
 }
 
 Resource* ResourceManager::Get(NameHash id) {
-  ResourceRequest request;
+  // Built only when this call takes the request: a SharedString allocates even when empty, and
+  // the common case, a loaded resource, must cost one probe and nothing more.
+  std::optional<ResourceRequest> request;
   {
     // Both lookups under one hold of the lock: a load that completes in between cannot make the
     // file look unknown.
@@ -140,10 +144,10 @@ Resource* ResourceManager::Get(NameHash id) {
     if (!entry) return nullptr;
     if (!entry->value.inProgress) {
       entry->value.inProgress = true;  // this call has taken the request
-      request = PrivateCopy(entry->value);
+      request.emplace(PrivateCopy(entry->value));
     }
   }
-  if (request.maker) return LoadAndStore(id, request);
+  if (request) return LoadAndStore(id, *request);
 
   // Another thread is loading the file: wait for it, then take what it stored (null when its
   // maker could not use the file).
