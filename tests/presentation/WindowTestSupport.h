@@ -19,6 +19,13 @@
 #include "presentation/InputSystem_SDL.h"
 #include "presentation/WindowSystem_SDL.h"
 
+// Mesa's GL driver is built without frame pointers: only the slow unwinder follows its
+// allocations back to the library names that tests/sanitizer/lsan.supp lists.
+// (One test source per program includes this header, so the definition is not repeated.)
+extern "C" __attribute__((used)) const char* __asan_default_options() {
+  return "fast_unwind_on_malloc=0";
+}
+
 namespace CorvaneTest {
 
 // One Xvfb per test program, 1280x720, started before the first test.
