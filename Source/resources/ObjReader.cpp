@@ -1,6 +1,7 @@
 #include "resources/ObjReader.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,18 @@ namespace {
 
 // ---- Growable lists of plain values (realloc keeps growth cheap for large files) ----
 
+// Faults in the pages of a fresh large block with one call instead of one fault per page, which
+// is most of the cost of filling it. Only a hint: without it the pages fault in as they are used.
+void PrefaultPages(void* block, size_t bytes) {
+  constexpr uintptr_t kPage = 4096;
+  if (bytes < 64 * kPage) return;
+  const uintptr_t first = (reinterpret_cast<uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
+  const uintptr_t last = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kPage - 1);
+#ifdef MADV_POPULATE_WRITE
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+#endif
+}
+
 template <typename T>
 class PlainList {
  public:
@@ -33,6 +46,7 @@ class PlainList {
     if (wanted < count + more) wanted = count + more;
     T* grown = static_cast<T*>(std::realloc(items, wanted * sizeof(T)));
     if (grown == nullptr) return false;
+    PrefaultPages(grown + capacity, (wanted - capacity) * sizeof(T));
     items = grown;
     capacity = wanted;
     return true;
@@ -77,285 +91,372 @@ inline bool IsDigit(char c) {
   return static_cast<unsigned char>(c - '0') < 10;
 }
 
-const double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// 10^-22 .. 10^22: the positive powers are exact, the negative ones correctly rounded.
+const double kPowersOfTen[] = {1e-22, 1e-21, 1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14,
+                               1e-13, 1e-12, 1e-11, 1e-10, 1e-9,  1e-8,  1e-7,  1e-6,  1e-5,
+                               1e-4,  1e-3,  1e-2,  1e-1,  1e0,   1e1,   1e2,   1e3,   1e4,
+                               1e5,   1e6,   1e7,   1e8,   1e9,   1e10,  1e11,  1e12,  1e13,
+                               1e14,  1e15,  1e16,  1e17,  1e18,  1e19,  1e20,  1e21,  1e22};
+const uint64_t kIntegerPowersOfTen[] = {1,      10,      100,      1000,     10000,
+                                        100000, 1000000, 10000000, 100000000};
 
-// Reads a decimal float after optional blanks; false (and 0) when there is none. The result is
-// the correctly rounded float, the same as strtof gives.
-inline bool ParseFloat(const char*& cursor, float& out) {
-  const char* s = cursor;
-  while (IsBlank(*s)) ++s;
-  const char* start = s;
-  bool negative = false;
-  if (*s == '-') {
-    negative = true;
-    ++s;
-  } else if (*s == '+') {
-    ++s;
-  }
-  uint64_t mantissa = 0;
-  int significant = 0;
-  int exponent = 0;
-  bool anyDigit = false;
-  bool dropped = false;
-  for (; IsDigit(*s); ++s) {
-    anyDigit = true;
-    if (significant < 19) {
-      mantissa = mantissa * 10 + static_cast<uint64_t>(*s - '0');
-      if (mantissa != 0) ++significant;
-    } else {
-      ++exponent;
-      dropped = true;
-    }
-  }
-  if (*s == '.') {
-    for (++s; IsDigit(*s); ++s) {
-      anyDigit = true;
-      if (significant < 19) {
-        mantissa = mantissa * 10 + static_cast<uint64_t>(*s - '0');
-        if (mantissa != 0) ++significant;
-        --exponent;
-      } else {
-        dropped = true;
+// How many of the eight bytes in `bytes` (first byte lowest) are digits before the first other.
+inline int LeadingDigits(uint64_t bytes) {
+  // A byte is a digit when its high nibble is 3 and stays 3 after adding 6. A carry out of a
+  // byte only comes from a non-digit, after which nothing counts.
+  const uint64_t high = 0xF0F0F0F0F0F0F0F0ull, threes = 0x3030303030303030ull;
+  const uint64_t other =
+      ((bytes & high) ^ threes) | (((bytes + 0x0606060606060606ull) & high) ^ threes);
+  return other == 0 ? 8 : __builtin_ctzll(other) >> 3;
+}
+
+// The value of the first `count` (1 to 8) digit bytes of `bytes`, eight at a time.
+inline uint64_t DigitsValue(uint64_t bytes, int count) {
+  bytes <<= 8 * (8 - count);  // the digits move up; the zero bytes below act as leading zeros
+  bytes = ((bytes & 0x0F0F0F0F0F0F0F0Full) * 2561) >> 8;
+  bytes = ((bytes & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+  return ((bytes & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32;
+}
+
+// The C library's reading of the number in [start, end), for the rare numbers the fast path
+// cannot round with certainty.
+__attribute__((noinline)) float SlowFloat(const char* start, const char* end) {
+  const std::string text(start, static_cast<size_t>(end - start));
+  return std::strtof(text.c_str(), nullptr);
+}
+
+// Reads the lines of one range into a Chunk. `safeEnd` bounds the memory that may be read in
+// eight-byte steps; byte by byte nothing is read past a line's '\n'.
+class LineParser {
+ public:
+  LineParser(const char* safeEnd, Chunk& chunk) : safeEnd(safeEnd), chunk(chunk) {}
+
+  // Parses the lines of [begin, end). Every line there ends with '\n' (end - 1 is one), and no
+  // reader moves past a line's '\n', so nothing is read outside the range.
+  void Parse(const char* begin, const char* end) {
+    const char* line = begin;
+    while (line < end && !chunk.noMemory) {
+      const char* rest = line;
+      if (*line == 'v') {
+        if (line[1] == 'n') {
+          rest = ReadNumbers(line + 2, 3, chunk.normals);
+        } else if (line[1] == 't') {
+          rest = ReadNumbers(line + 2, 2, chunk.texCoords);
+        } else {
+          rest = ReadNumbers(line + 1, 3, chunk.positions);
+        }
+      } else if (*line == 'f') {
+        rest = ReadFace(line + 1);
+        if (rest == nullptr) {
+          chunk.badFace = true;
+          return;  // the file gives no mesh; the rest need not be read
+        }
       }
+      while (*rest != '\n') ++rest;
+      line = rest + 1;
     }
   }
-  if (!anyDigit) {
-    out = 0.0f;
-    return false;
-  }
-  if (*s == 'e' || *s == 'E') {
-    const char* e = s + 1;
-    bool negativeExponent = false;
-    if (*e == '-') {
-      negativeExponent = true;
-      ++e;
-    } else if (*e == '+') {
-      ++e;
+
+ private:
+  // Reads a run of digits into `value` (which wraps after 19 digits); returns how many.
+  __attribute__((always_inline)) int ReadDigits(const char*& s, uint64_t& value) const {
+    int count = 0;
+    while (s + 8 <= safeEnd) {
+      uint64_t bytes;
+      std::memcpy(&bytes, s, 8);
+      const int n = LeadingDigits(bytes);
+      if (n == 0) return count;
+      value = value * kIntegerPowersOfTen[n] + DigitsValue(bytes, n);
+      s += n;
+      count += n;
+      if (n < 8) return count;
     }
-    if (!IsDigit(*e)) {  // "1e" is no number for the stream either
+    for (; IsDigit(*s); ++s, ++count) value = value * 10 + static_cast<uint64_t>(*s - '0');
+    return count;
+  }
+
+  // Reads a decimal float after optional blanks; false (and 0) when there is none. The result is
+  // the correctly rounded float, the same as strtof gives.
+  __attribute__((always_inline)) bool ParseFloat(const char*& cursor, float& out) const {
+    const char* s = cursor;
+    while (IsBlank(*s)) ++s;
+    const char* start = s;
+    // Signs come and go at random in real files: no branches on them.
+    const bool negative = *s == '-';
+    s += negative | (*s == '+');
+    uint64_t mantissa = 0;
+    int digitCount = ReadDigits(s, mantissa);
+    int exponent = 0;
+    if (*s == '.') {
+      ++s;
+      exponent = -ReadDigits(s, mantissa);
+      digitCount -= exponent;
+    }
+    if (digitCount == 0) {
       out = 0.0f;
-      cursor = e;
       return false;
     }
-    int value = 0;
-    for (; IsDigit(*e); ++e) {
-      if (value < 100000) value = value * 10 + (*e - '0');
+    if (*s == 'e' || *s == 'E') {
+      const char* e = s + 1;
+      const bool negativeExponent = *e == '-';
+      if (*e == '-' || *e == '+') ++e;
+      if (!IsDigit(*e)) {  // "1e" is no number for the stream either
+        out = 0.0f;
+        cursor = e;
+        return false;
+      }
+      int value = 0;
+      for (; IsDigit(*e); ++e) {
+        if (value < 100000) value = value * 10 + (*e - '0');
+      }
+      exponent += negativeExponent ? -value : value;
+      s = e;
     }
-    exponent += negativeExponent ? -value : value;
-    s = e;
-  }
-  cursor = s;
-  // Exact operands and one rounding give the correctly rounded double; its conversion to float
-  // is then exact unless the double fell on a midpoint between two floats.
-  if (!dropped && mantissa < (1ull << 53) && exponent >= -22 && exponent <= 22) {
-    double value = static_cast<double>(mantissa);
-    value = exponent < 0 ? value / kPowersOfTen[-exponent] : value * kPowersOfTen[exponent];
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    if ((bits & 0x1FFFFFFFu) != 0x10000000u) {
-      const float rounded = static_cast<float>(value);
-      out = negative ? -rounded : rounded;
-      return true;
-    }
-  }
-  std::string text(start, static_cast<size_t>(s - start));
-  out = std::strtof(text.c_str(), nullptr);
-  return true;
-}
-
-// Reads a decimal integer after optional blanks. An index too large for 32 bits reads as 0, which
-// no list accepts.
-inline bool ParseIndex(const char*& cursor, int32_t& out) {
-  const char* s = cursor;
-  while (IsBlank(*s)) ++s;
-  bool negative = false;
-  if (*s == '-') {
-    negative = true;
-    ++s;
-  } else if (*s == '+') {
-    ++s;
-  }
-  if (!IsDigit(*s)) return false;
-  int64_t value = 0;
-  for (; IsDigit(*s); ++s) {
-    if (value <= INT32_MAX) value = value * 10 + (*s - '0');
-  }
-  cursor = s;
-  out = value > INT32_MAX ? 0 : static_cast<int32_t>(negative ? -value : value);
-  return true;
-}
-
-// ---- Lines ----
-
-// Reads `count` numbers of a "v", "vn" or "vt" line; missing numbers are 0.
-inline void ReadNumbers(const char* cursor, int count, PlainList<float>& into, Chunk& chunk) {
-  if (!into.Reserve(3)) {
-    chunk.noMemory = true;
-    return;
-  }
-  bool complete = true;
-  for (int i = 0; i < count; ++i) {
-    float value = 0.0f;
-    if (complete) complete = ParseFloat(cursor, value);
-    into.Put(complete ? value : 0.0f);
-  }
-  if (!complete) ++chunk.shortLines;
-}
-
-// Reads the references of a face line (after the 'f'). False for other than 3 or 4 of them.
-inline bool ReadFace(const char* cursor, Chunk& chunk) {
-  Reference face[4];
-  int count = 0;
-  int32_t v;
-  while (ParseIndex(cursor, v)) {
-    Reference r{v, 0, 0};
-    if (*cursor == '/') {
-      ++cursor;
-      if (*cursor == '/') {
-        ++cursor;
-        ParseIndex(cursor, r.n);  // "v//n": no texture index
-      } else if (ParseIndex(cursor, r.t) && *cursor == '/') {
-        ++cursor;
-        ParseIndex(cursor, r.n);
+    cursor = s;
+    // value = mantissa * 10^exponent in doubles is within two units of the last place of the
+    // exact value (one rounding for 10^-k, one for the product; none more while the mantissa
+    // has at most 53 bits). Rounding that double to float gives the correctly rounded float
+    // unless it lies within those two units of a midpoint between two floats: those rare cases,
+    // and numbers of more than 19 digits (the mantissa may have wrapped), go to the C library.
+    if (digitCount <= 19 && mantissa < (1ull << 53) && exponent >= -22 && exponent <= 22) {
+      const double value = static_cast<double>(mantissa) * kPowersOfTen[exponent + 22];
+      uint64_t bits;
+      std::memcpy(&bits, &value, sizeof bits);
+      if ((bits & 0x1FFFFFFFu) - 0x0FFFFFFCu > 8u) {
+        uint32_t floatBits;
+        const float rounded = static_cast<float>(value);
+        std::memcpy(&floatBits, &rounded, 4);
+        floatBits |= static_cast<uint32_t>(negative) << 31;
+        std::memcpy(&out, &floatBits, 4);
+        return true;
       }
     }
-    if (count < 4) face[count] = r;
-    if (++count > 4) break;
-  }
-  if (count != 3 && count != 4) return false;
-  if (!chunk.references.Reserve(4) || !chunk.faceSizes.Reserve(1)) {
-    chunk.noMemory = true;
+    out = SlowFloat(start, s);
     return true;
   }
-  for (int i = 0; i < count; ++i) chunk.references.Put(face[i]);
-  chunk.faceSizes.Put(static_cast<uint8_t>(count));
-  chunk.cornerCount += count == 3 ? 3 : 6;
-  return true;
-}
 
-// Parses the whole lines of [begin, end): `end` is the start of a line or the buffer's '\n'
-// sentinel, so the search for a line's end never passes end.
-void ParseLines(const char* begin, const char* end, Chunk& chunk) {
-  const char* line = begin;
-  while (line < end && !chunk.noMemory) {
-    if (*line == 'v') {
-      if (line[1] == 'n') {
-        ReadNumbers(line + 2, 3, chunk.normals, chunk);
-      } else if (line[1] == 't') {
-        ReadNumbers(line + 2, 2, chunk.texCoords, chunk);
-      } else {
-        ReadNumbers(line + 1, 3, chunk.positions, chunk);
-      }
-    } else if (*line == 'f') {
-      if (!ReadFace(line + 1, chunk)) {
-        chunk.badFace = true;
-        return;  // the file gives no mesh; the rest need not be read
-      }
-    }
-    line = static_cast<const char*>(std::memchr(line, '\n', static_cast<size_t>(end + 1 - line)));
-    ++line;
+  // Reads a decimal integer after optional blanks. An index too large for 32 bits reads as 0,
+  // which no list accepts.
+  __attribute__((always_inline)) bool ParseIndex(const char*& cursor, int32_t& out) const {
+    const char* s = cursor;
+    while (IsBlank(*s)) ++s;
+    const bool negative = *s == '-';
+    if (*s == '-' || *s == '+') ++s;
+    uint64_t value = 0;
+    const int count = ReadDigits(s, value);
+    if (count == 0) return false;
+    cursor = s;
+    out = count > 10 || value > INT32_MAX
+              ? 0
+              : static_cast<int32_t>(negative ? -static_cast<int64_t>(value)
+                                              : static_cast<int64_t>(value));
+    return true;
   }
-}
+
+  // Reads `count` numbers of a "v", "vn" or "vt" line (missing numbers are 0); returns where
+  // reading stopped.
+  const char* ReadNumbers(const char* cursor, int count, PlainList<float>& into) {
+    if (!into.Reserve(3)) {
+      chunk.noMemory = true;
+      return cursor;
+    }
+    bool complete = true;
+    for (int i = 0; i < count; ++i) {
+      float value = 0.0f;
+      if (complete) complete = ParseFloat(cursor, value);
+      into.Put(value);
+    }
+    if (!complete) ++chunk.shortLines;
+    return cursor;
+  }
+
+  // Reads the references of a face line (after the 'f'); returns where reading stopped, or null
+  // for other than 3 or 4 references.
+  const char* ReadFace(const char* cursor) {
+    Reference face[4];
+    int count = 0;
+    int32_t v;
+    while (ParseIndex(cursor, v)) {
+      Reference r{v, 0, 0};
+      if (*cursor == '/') {
+        ++cursor;
+        if (*cursor == '/') {
+          ++cursor;
+          ParseIndex(cursor, r.n);  // "v//n": no texture index
+        } else if (ParseIndex(cursor, r.t) && *cursor == '/') {
+          ++cursor;
+          ParseIndex(cursor, r.n);
+        }
+      }
+      if (count < 4) face[count] = r;
+      if (++count > 4) break;
+    }
+    if (count != 3 && count != 4) return nullptr;
+    if (!chunk.references.Reserve(4) || !chunk.faceSizes.Reserve(1)) {
+      chunk.noMemory = true;
+      return cursor;
+    }
+    for (int i = 0; i < count; ++i) chunk.references.Put(face[i]);
+    chunk.faceSizes.Put(static_cast<uint8_t>(count));
+    chunk.cornerCount += count == 3 ? 3 : 6;
+    return cursor;
+  }
+
+  const char* const safeEnd;
+  Chunk& chunk;
+};
 
 // ---- Whole file ----
 
-// The file's bytes followed by a '\n' sentinel; null when it cannot be read.
-char* ReadWholeFile(const char* path, size_t& size) {
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat info;
-  // Only regular files: a pipe or a device might never end.
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+// The file's bytes, mapped: the lines up to its last '\n' are parsed in place, and a last line
+// without one is copied out with a '\n' added. (Mapping saves copying and clearing a buffer as
+// large as the file; asset files are not expected to shrink while they are read.)
+class FileText {
+ public:
+  // False when the file cannot be opened or is no regular file (a pipe might never end).
+  bool Open(const char* path) {
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+      ::close(fd);
+      return false;
+    }
+    size = static_cast<size_t>(info.st_size);
+    if (size > 0) {
+      void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+      map = mapped == MAP_FAILED ? nullptr : static_cast<const char*>(mapped);
+    }
     ::close(fd);
-    return nullptr;
+    if (size > 0 && map == nullptr) return false;
+    const char* lastBreak =
+        size > 0 ? static_cast<const char*>(::memrchr(map, '\n', size)) : nullptr;
+    wholeLines = lastBreak != nullptr ? static_cast<size_t>(lastBreak + 1 - map) : 0;
+    if (wholeLines < size) {
+      tail.assign(map + wholeLines, size - wholeLines);
+      tail += '\n';
+      tailLines = tail.size();
+      tail.append(8, '\0');  // room for the eight-byte digit reads
+    }
+    return true;
   }
-  size = static_cast<size_t>(info.st_size);
-  char* bytes = static_cast<char*>(std::malloc(size + 1));
-  size_t done = 0;
-  while (bytes != nullptr && done < size) {
-    ssize_t got = ::read(fd, bytes + done, size - done);
-    if (got <= 0) break;
-    done += static_cast<size_t>(got);
+  ~FileText() {
+    if (map != nullptr) ::munmap(const_cast<char*>(map), size);
   }
-  ::close(fd);
-  if (bytes == nullptr || done != size) {
-    std::free(bytes);
-    return nullptr;
+
+  const char* map = nullptr;
+  size_t size = 0;
+  size_t wholeLines = 0;  // bytes up to and with the last '\n'
+  std::string tail;       // the last line when it has no '\n', with one (and padding)
+  size_t tailLines = 0;   // bytes of `tail` up to and with its '\n'
+};
+
+// Parses [begin, end) of the mapped file and then its copied last line.
+void ParseRange(const FileText& file, const char* begin, const char* end, Chunk& chunk) {
+  LineParser(file.map + file.size, chunk).Parse(begin, end);
+  if (!chunk.badFace && file.tailLines > 0) {
+    LineParser(file.tail.data() + file.tail.size(), chunk)
+        .Parse(file.tail.data(), file.tail.data() + file.tailLines);
   }
-  bytes[size] = '\n';
-  return bytes;
 }
 
 // Files below this size are not worth a second thread.
 constexpr size_t kSplitSize = 4u << 20;
 
+// The joined vertex lists of the whole file.
+struct Lists {
+  const float* positions;
+  size_t positionCount;
+  const float* normals;
+  size_t normalCount;
+  const float* texCoords;
+  size_t texCoordCount;
+};
+
 bool InRange(int32_t number, size_t listLength) {
   return number > 0 && static_cast<uint64_t>(number) <= listLength;
 }
 
-void PutCorner(MeshVertex& corner, const Reference& r, const float* positions, const float* normals,
-               const float* texCoords) {
-  const float* p = positions + 3 * static_cast<size_t>(r.p - 1);
-  const float* n = normals + 3 * static_cast<size_t>(r.n - 1);
-  const float* t = texCoords + 2 * static_cast<size_t>(r.t - 1);
-  corner.position[0] = p[0];
-  corner.position[1] = p[1];
-  corner.position[2] = p[2];
-  corner.normal[0] = n[0];
-  corner.normal[1] = n[1];
-  corner.normal[2] = n[2];
-  corner.texCoord[0] = t[0];
-  corner.texCoord[1] = t[1];
+struct Written {
+  uint64_t corners = 0;
+  uint64_t leftOut = 0;  // faces
+};
+
+// Writes the corners of the chunk's faces from `out` on, leaving out every face with an index
+// outside its list.
+Written PutCorners(const Chunk& chunk, const Lists& lists, MeshVertex* out) {
+  static const int kQuadOrder[6] = {0, 1, 2, 0, 2, 3};  // triangles 0-1-2 and 0-2-3
+  Written written;
+  const Reference* r = chunk.references.items;
+  MeshVertex* const start = out;
+  for (size_t face = 0; face < chunk.faceSizes.count; ++face) {
+    const int count = chunk.faceSizes.items[face];
+    bool usable = true;
+    for (int i = 0; i < count; ++i) {
+      usable = usable && InRange(r[i].p, lists.positionCount) &&
+               InRange(r[i].t, lists.texCoordCount) && InRange(r[i].n, lists.normalCount);
+    }
+    if (usable) {
+      const int corners = count == 3 ? 3 : 6;
+      for (int i = 0; i < corners; ++i, ++out) {
+        const Reference& c = r[kQuadOrder[i]];
+        std::memcpy(out->position, lists.positions + 3 * static_cast<size_t>(c.p - 1), 12);
+        std::memcpy(out->normal, lists.normals + 3 * static_cast<size_t>(c.n - 1), 12);
+        std::memcpy(out->texCoord, lists.texCoords + 2 * static_cast<size_t>(c.t - 1), 8);
+      }
+    } else {
+      ++written.leftOut;
+    }
+    r += count;
+  }
+  written.corners = static_cast<uint64_t>(out - start);
+  return written;
 }
 
 }  // namespace
 
 MeshData* ObjReader::Read(const char* path) {
-  size_t size = 0;
-  char* text = ReadWholeFile(path, size);
-  if (text == nullptr) {
-    Log << "Can not load: \"" << path << "\"." << std::endl;
-    return nullptr;
-  }
-
-  // Two line ranges for large files: the second begins after the line break nearest the middle.
   Chunk chunks[2];
   int chunkCount = 1;
-  const char* middle = text + size / 2;
-  if (size >= kSplitSize && std::thread::hardware_concurrency() > 1) {
-    middle = static_cast<const char*>(std::memchr(middle, '\n', size - size / 2 + 1)) + 1;
-    chunkCount = middle < text + size ? 2 : 1;
+  {
+    FileText file;
+    if (!file.Open(path)) {
+      Log << "Can not load: \"" << path << "\"." << std::endl;
+      return nullptr;
+    }
+    // Two line ranges for large files: the second begins after the line break nearest the middle.
+    const char* begin = file.map;
+    const char* end = file.map + file.wholeLines;
+    const char* middle = end;
+    if (file.wholeLines >= kSplitSize && std::thread::hardware_concurrency() > 1) {
+      middle = static_cast<const char*>(std::memchr(begin + file.wholeLines / 2, '\n',
+                                                    file.wholeLines - file.wholeLines / 2)) +
+               1;
+      chunkCount = middle < end ? 2 : 1;
+    }
+    Chunk& last = chunks[chunkCount - 1];
+    if (chunkCount == 2) {
+      std::thread second([&] { ParseRange(file, middle, end, last); });
+      LineParser(file.map + file.size, chunks[0]).Parse(begin, middle);
+      second.join();
+    } else {
+      ParseRange(file, begin, end, last);
+    }
   }
-  if (chunkCount == 2) {
-    std::thread second([&] { ParseLines(middle, text + size, chunks[1]); });
-    ParseLines(text, middle, chunks[0]);
-    second.join();
-  } else {
-    ParseLines(text, text + size, chunks[0]);
-  }
-  std::free(text);
 
-  // Numbering runs across the chunks in file order, so the lists are joined first.
+  // Numbering runs across the chunks in file order, so the vertex lists are joined first.
   Chunk& all = chunks[0];
-  bool noMemory = all.noMemory;
-  if (chunkCount == 2) {
-    noMemory = noMemory || chunks[1].noMemory ||
-               !all.positions.Append(chunks[1].positions.items, chunks[1].positions.count) ||
-               !all.normals.Append(chunks[1].normals.items, chunks[1].normals.count) ||
-               !all.texCoords.Append(chunks[1].texCoords.items, chunks[1].texCoords.count) ||
-               !all.references.Append(chunks[1].references.items, chunks[1].references.count) ||
-               !all.faceSizes.Append(chunks[1].faceSizes.items, chunks[1].faceSizes.count);
-    all.cornerCount += chunks[1].cornerCount;
-    all.shortLines += chunks[1].shortLines;
-    all.badFace = all.badFace || chunks[1].badFace;
-  }
-  if (all.badFace) {
+  Chunk& second = chunks[1];
+  bool noMemory = all.noMemory || second.noMemory ||
+                  !all.positions.Append(second.positions.items, second.positions.count) ||
+                  !all.normals.Append(second.normals.items, second.normals.count) ||
+                  !all.texCoords.Append(second.texCoords.items, second.texCoords.count);
+  if (all.badFace || second.badFace) {
     Log << "Too many sided polygon detected!" << std::endl;
     return nullptr;
   }
-  if (noMemory || all.cornerCount > UINT32_MAX) {
+  const uint64_t cornerCount = all.cornerCount + second.cornerCount;
+  if (noMemory || cornerCount > UINT32_MAX) {
     Log << "Resource Error: \"" << path << "\" is too large to read." << std::endl;
     return nullptr;
   }
@@ -363,44 +464,35 @@ MeshData* ObjReader::Read(const char* path) {
     std::cerr << path << " does not contain any vertices" << std::endl;
     return nullptr;
   }
-  if (all.shortLines > 0) {
-    Log << "WARNING: \"" << path << "\": " << all.shortLines
+  if (all.shortLines + second.shortLines > 0) {
+    Log << "WARNING: \"" << path << "\": " << all.shortLines + second.shortLines
         << " vertex lines with too few numbers; the missing numbers read as 0." << std::endl;
   }
 
-  MeshData* data = MeshData::Allocate(static_cast<uint32_t>(all.cornerCount));
+  MeshData* data = MeshData::Allocate(static_cast<uint32_t>(cornerCount));
   if (data == nullptr) {
     Log << "Resource Error: no memory for the corners of \"" << path << "\"." << std::endl;
     return nullptr;
   }
-  const size_t positionCount = all.positions.count / 3;
-  const size_t normalCount = all.normals.count / 3;
-  const size_t texCoordCount = all.texCoords.count / 2;
-  const Reference* r = all.references.items;
-  MeshVertex* out = data->vertices;
-  uint64_t leftOut = 0;
-  for (size_t face = 0; face < all.faceSizes.count; ++face) {
-    const int count = all.faceSizes.items[face];
-    bool usable = true;
-    for (int i = 0; i < count; ++i) {
-      usable = usable && InRange(r[i].p, positionCount) && InRange(r[i].t, texCoordCount) &&
-               InRange(r[i].n, normalCount);
-    }
-    if (usable) {
-      static const int kQuadOrder[6] = {0, 1, 2, 0, 2, 3};
-      const int corners = count == 3 ? 3 : 6;
-      for (int i = 0; i < corners; ++i) {
-        PutCorner(*out++, r[kQuadOrder[i]], all.positions.items, all.normals.items,
-                  all.texCoords.items);
-      }
-    } else {
-      ++leftOut;
-    }
-    r += count;
+  // The second chunk's corners go after every corner the first could give; the two threads
+  // fill their parts (and fault in their pages) side by side.
+  const Lists lists{all.positions.items,   all.positions.count / 3, all.normals.items,
+                    all.normals.count / 3, all.texCoords.items,     all.texCoords.count / 2};
+  Written first, rest;
+  if (chunkCount == 2) {
+    std::thread helper([&] { rest = PutCorners(second, lists, data->vertices + all.cornerCount); });
+    first = PutCorners(all, lists, data->vertices);
+    helper.join();
+  } else {
+    first = PutCorners(all, lists, data->vertices);
   }
-  data->vertexCount = static_cast<uint32_t>(out - data->vertices);
-  if (leftOut > 0) {
-    Log << "WARNING: \"" << path << "\": " << leftOut
+  if (first.corners < all.cornerCount && rest.corners > 0) {  // faces were left out: close up
+    std::memmove(data->vertices + first.corners, data->vertices + all.cornerCount,
+                 rest.corners * sizeof(MeshVertex));
+  }
+  data->vertexCount = static_cast<uint32_t>(first.corners + rest.corners);
+  if (first.leftOut + rest.leftOut > 0) {
+    Log << "WARNING: \"" << path << "\": " << first.leftOut + rest.leftOut
         << " faces left out for a missing, zero, negative or out-of-range index." << std::endl;
   }
   return data;

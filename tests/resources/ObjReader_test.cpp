@@ -200,11 +200,13 @@ TEST(ObjReader, NumbersRoundExactlyAsStrtof) {
   }
 }
 
-// Files large enough to be read by two threads number their vertices across the split.
+// Files large enough to be read by two threads number their vertices across the split, and
+// faces left out in the first half leave no gap before the second half's corners.
 TEST(ObjReader, LargeFilesKeepOneNumberingAcrossTheSplit) {
   ScratchDir dir("obj-large");
   const int count = 120000;  // about 6 MB
-  std::string text;
+  // Faces at the top name vertices that come later; one of them names none.
+  std::string text = "f 3/2/1 2/2/2 1/1/1\nf 1/1/1 2/2/2 " + std::to_string(count + 1) + "/1/1\n";
   for (int i = 1; i <= count; ++i) {
     text += "v " + std::to_string(i) + " 0 0\nvn 0 " + std::to_string(i) + " 0\nvt 0 " +
             std::to_string(i) + "\n";
@@ -214,17 +216,21 @@ TEST(ObjReader, LargeFilesKeepOneNumberingAcrossTheSplit) {
     text += "f " + std::to_string(i) + "/" + std::to_string(i + 1) + "/" + std::to_string(i + 2) +
             " " + std::to_string(count - i) + "/1/1 1/1/1\n";
   }
+  CapturedLog log;
   Data data = ReadObjText(dir, text);
   ASSERT_NE(data, nullptr);
-  ASSERT_EQ(data->vertexCount, 3u * 120);
+  ASSERT_EQ(data->vertexCount, 3u + 3u * 120);
+  EXPECT_EQ(data->vertices[0].position[0], 3.0f);
+  EXPECT_EQ(data->vertices[0].normal[1], 1.0f);
   for (uint32_t f = 0; f < 120; ++f) {
     const int i = 1 + 1000 * static_cast<int>(f);
-    const MeshVertex* v = data->vertices + 3 * f;
+    const MeshVertex* v = data->vertices + 3 + 3 * f;
     ASSERT_EQ(v[0].position[0], static_cast<float>(i));
     ASSERT_EQ(v[0].texCoord[1], static_cast<float>(i + 1));
     ASSERT_EQ(v[0].normal[1], static_cast<float>(i + 2));
     ASSERT_EQ(v[1].position[0], static_cast<float>(count - i));
   }
+  EXPECT_NE(log.Text().find(" 1 faces left out"), std::string::npos) << log.Text();
 }
 
 namespace {
