@@ -96,4 +96,3 @@ BENCHMARK(BM_UnorderedMapBehindMutex);
 }  // namespace
 
 // Our own main: the engine library carries the game's main(), which would otherwise be linked in.
-BENCHMARK_MAIN();

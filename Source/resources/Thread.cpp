@@ -27,10 +27,6 @@ struct Thread::ThreadStart {
 
 namespace {
 
-// The line this report has always named. Scripts and tests that watch for it match on
-// "Thread.cpp, line 119", so it stays fixed while the code around it moves.
-constexpr int kStillRunningReportLine = 119;
-
 // The id the system shows for the thread (ps -L, top -H, debuggers).
 uint32_t CurrentSystemThreadId() {
   return static_cast<uint32_t>(::syscall(SYS_gettid));
@@ -100,10 +96,10 @@ void Thread::Join() {
 Thread::~Thread() {
   if (!IsFinished()) {
     // The owner broke the rule of the class; the running thread would use a dead object.
-    ReportError(__FILE__, kStillRunningReportLine,
-                "ERROR: Thread %d is still executing when destructor was called. C++11 standard "
-                "specifies the program should now exit.",
-                static_cast<int>(GetId()));
+    REPORT_ERROR(
+        "ERROR: Thread %d is still executing when destructor was called. C++11 standard "
+        "specifies the program should now exit.",
+        static_cast<int>(GetId()));
     if (!IsFinished()) std::terminate();
   }
   Join();
