@@ -94,5 +94,3 @@ void BM_UnorderedMapBehindMutex(benchmark::State& state) {
 BENCHMARK(BM_UnorderedMapBehindMutex);
 
 }  // namespace
-
-// Our own main: the engine library carries the game's main(), which would otherwise be linked in.
