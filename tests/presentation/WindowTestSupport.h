@@ -1,6 +1,6 @@
-// What the window and input suites share: a private Xvfb for the test program, and a harness
-// that builds a real engine (configuration, resource manager) in a scratch folder with the real
-// window and input Systems, drives frames by hand and sends real X input with xdotool.
+// What the window and input suites share: one private Xvfb per test program, and a harness with
+// a real engine (configuration, resource manager) in a scratch folder and the real window and
+// input Systems, driven frame by frame, with real X input sent through xdotool.
 #pragma once
 
 #include <SDL.h>
@@ -28,7 +28,6 @@ extern "C" __attribute__((used)) const char* __asan_default_options() {
 
 namespace CorvaneTest {
 
-// One Xvfb per test program, 1280x720, started before the first test.
 class DisplayEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
@@ -47,31 +46,20 @@ inline std::string WindowConfig(int width, int height, bool fullscreen, int unsu
          std::to_string(unsupported) + "</Unsupported></Window></Amber_Lantern_Grove>\n";
 }
 
-// The window system and the input system in a real engine, with the frame order of the main
-// loop: the window pumps the events, then the input system takes its snapshot.
 class WindowHarness {
  public:
-  // An empty config text means a fresh start without ./config.xml.
-  explicit WindowHarness(const std::string& config, bool withInput = true)
-      : dir("window"), into(dir.Path()) {
+  // An empty config text means a first run without ./config.xml.
+  explicit WindowHarness(const std::string& config) : dir("window"), into(dir.Path()) {
     if (!config.empty()) dir.Write("config.xml", config);
     engine = new CorvaneEngine::Engine();
-    window = new CorvaneEngine::WindowSystem_SDL();
-    engine->AddSystem(window);
-    if (withInput) {
-      input = new CorvaneEngine::InputSystem_SDL();
-      engine->AddSystem(input);
-    }
+    engine->AddSystem(window = new CorvaneEngine::WindowSystem_SDL());
+    engine->AddSystem(input = new CorvaneEngine::InputSystem_SDL());
     engine->running = true;
-    if (Opened()) {
-      // Keyboard focus follows the pointer on a bare X server: keep the pointer on the window.
-      Xdo("mousemove --window " + std::to_string(window->GetWindowHandle()) + " 5 5");
-      Frame();
-      Frame();
-    }
+    // On a bare X server the keyboard focus follows the pointer: keep it on the window.
+    if (Opened()) Xdo("mousemove --window " + std::to_string(window->GetWindowHandle()) + " 5 5");
   }
   ~WindowHarness() {
-    if (input != nullptr) input->Shutdown();
+    input->Shutdown();
     window->Shutdown();
     delete input;
     delete window;
@@ -79,26 +67,24 @@ class WindowHarness {
   }
 
   bool Opened() const { return SDL_GetVideoSurface() != nullptr; }
-
-  // Runs xdotool against the private display and waits until the X server has turned the
-  // request into events in this program's queue, so the next frame is sure to see them.
-  void Xdo(const std::string& arguments) {
-    ASSERT_EQ(0, RunCommand("xdotool " + arguments)) << arguments;
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (SDL_GetWMInfo(&info) > 0) XSync(info.info.x11.display, False);
-  }
-
-  void Frame() {
-    window->Update(0.0);
-    if (input != nullptr) input->Update(0.0);
-  }
-
   SDL_SysWMinfo Info() {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     SDL_GetWMInfo(&info);
     return info;
+  }
+
+  // Runs xdotool (which syncs with the server before it exits), then a round trip on the
+  // window's own connection, so the resulting events are in its queue for the next frame.
+  void Xdo(const std::string& arguments) {
+    ASSERT_EQ(0, RunCommand("xdotool " + arguments)) << arguments;
+    XSync(Info().info.x11.display, False);
+  }
+
+  // One frame in the main loop's order: the window pumps events, then input takes its snapshot.
+  void Frame() {
+    window->Update(0.0);
+    input->Update(0.0);
   }
 
   ScratchDir dir;
