@@ -3,9 +3,8 @@
 #include <GL/glew.h>
 #include <GL/glx.h>
 
-#include <cstdlib>
-
 #include "presentation/GraphicsGlobals.h"
+#include "resources/LargeBlock.h"
 #include "resources/ResourceMaker.h"
 
 namespace CorvaneEngine {
@@ -16,7 +15,8 @@ uint32_t boundVertexBuffer = Mesh_GL::kNoBuffer;
 MeshData* MeshData::Allocate(uint32_t count) {
   MeshData* data = new MeshData();
   if (count > 0) {
-    data->vertices = static_cast<MeshVertex*>(std::calloc(count, sizeof(MeshVertex)));
+    data->blockBytes = static_cast<size_t>(count) * sizeof(MeshVertex);
+    data->vertices = static_cast<MeshVertex*>(LargeBlock::Allocate(data->blockBytes));
     if (data->vertices == nullptr) {
       delete data;
       return nullptr;
@@ -28,7 +28,7 @@ MeshData* MeshData::Allocate(uint32_t count) {
 
 void MeshData::Free(MeshData* data) {
   if (data == nullptr) return;
-  std::free(data->vertices);
+  LargeBlock::Free(data->vertices, data->blockBytes);
   delete data;
 }
 

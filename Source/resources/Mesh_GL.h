@@ -7,6 +7,7 @@
 // the data) and handed to the main thread through the resource manager's lock.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -26,6 +27,7 @@ static_assert(sizeof(MeshVertex) == 32, "MeshVertex is the 32-byte record of the
 struct MeshData {
   uint32_t vertexCount = 0;
   MeshVertex* vertices = nullptr;  // one zero-filled block of vertexCount records
+  size_t blockBytes = 0;           // the size `vertices` was made with (a reader may use less)
 
   // A zero-filled block of `count` vertices; null when the memory cannot be had.
   static MeshData* Allocate(uint32_t count);

@@ -12,24 +12,13 @@
 #include <thread>
 
 #include "core/OutputStream.h"
+#include "resources/LargeBlock.h"
 
 namespace CorvaneEngine {
 
 namespace {
 
-// ---- Growable lists of plain values (realloc keeps growth cheap for large files) ----
-
-// Faults in the pages of a fresh large block with one call instead of one fault per page, which
-// is most of the cost of filling it. Only a hint: without it the pages fault in as they are used.
-void PrefaultPages(void* block, size_t bytes) {
-  constexpr uintptr_t kPage = 4096;
-  if (bytes < 64 * kPage) return;
-  const uintptr_t first = (reinterpret_cast<uintptr_t>(block) + kPage - 1) & ~(kPage - 1);
-  const uintptr_t last = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kPage - 1);
-#ifdef MADV_POPULATE_WRITE
-  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-#endif
-}
+// ---- Growable lists of plain values ----
 
 template <typename T>
 class PlainList {
@@ -37,17 +26,17 @@ class PlainList {
   PlainList() = default;
   PlainList(const PlainList&) = delete;
   PlainList& operator=(const PlainList&) = delete;
-  ~PlainList() { std::free(items); }
+  ~PlainList() { LargeBlock::Free(items, capacity * sizeof(T)); }
 
   // Room for `more` further items; false when the memory cannot be had.
   bool Reserve(size_t more) {
     if (count + more <= capacity) return true;
     size_t wanted = capacity < 1024 ? 1024 : capacity * 2;
     if (wanted < count + more) wanted = count + more;
-    T* grown = static_cast<T*>(std::realloc(items, wanted * sizeof(T)));
+    void* grown =
+        LargeBlock::Grow(items, capacity * sizeof(T), count * sizeof(T), wanted * sizeof(T));
     if (grown == nullptr) return false;
-    PrefaultPages(grown + capacity, (wanted - capacity) * sizeof(T));
-    items = grown;
+    items = static_cast<T*>(grown);
     capacity = wanted;
     return true;
   }
@@ -175,15 +164,53 @@ class LineParser {
     return count;
   }
 
+  // mantissa * 10^exponent as a float, when doubles give it with certainty. In doubles the
+  // product is within two units of the last place of the exact value (one rounding for 10^-k,
+  // one for the product; none more while the mantissa has at most 53 bits), and rounding it to
+  // float gives the correctly rounded float unless it lies within those two units of a midpoint
+  // between two floats. Those rare cases, and wider numbers, are left to the C library.
+  static bool RoundToFloat(uint64_t mantissa, int exponent, bool negative, float& out) {
+    if (mantissa >= (1ull << 53) || exponent < -22 || exponent > 22) return false;
+    const double value = static_cast<double>(mantissa) * kPowersOfTen[exponent + 22];
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if ((bits & 0x1FFFFFFFu) - 0x0FFFFFFCu <= 8u) return false;
+    uint32_t floatBits;
+    const float rounded = static_cast<float>(value);
+    std::memcpy(&floatBits, &rounded, 4);
+    floatBits |= static_cast<uint32_t>(negative) << 31;  // signs come at random: no branch
+    std::memcpy(&out, &floatBits, 4);
+    return true;
+  }
+
   // Reads a decimal float after optional blanks; false (and 0) when there is none. The result is
   // the correctly rounded float, the same as strtof gives.
   __attribute__((always_inline)) bool ParseFloat(const char*& cursor, float& out) const {
     const char* s = cursor;
     while (IsBlank(*s)) ++s;
     const char* start = s;
-    // Signs come and go at random in real files: no branches on them.
     const bool negative = *s == '-';
     s += negative | (*s == '+');
+    // The usual form, digits '.' digits with fewer than eight of each and no exponent, in two
+    // eight-byte reads; everything else takes the general road below.
+    if (s + 17 <= safeEnd) {
+      uint64_t whole;
+      std::memcpy(&whole, s, 8);
+      const int wholeDigits = LeadingDigits(whole);
+      if (wholeDigits > 0 && wholeDigits < 8 && s[wholeDigits] == '.') {
+        uint64_t fraction;
+        std::memcpy(&fraction, s + wholeDigits + 1, 8);
+        const int fractionDigits = LeadingDigits(fraction);
+        const char* after = s + wholeDigits + 1 + fractionDigits;
+        if (fractionDigits > 0 && fractionDigits < 8 && (*after | 0x20) != 'e' &&
+            RoundToFloat(DigitsValue(whole, wholeDigits) * kIntegerPowersOfTen[fractionDigits] +
+                             DigitsValue(fraction, fractionDigits),
+                         -fractionDigits, negative, out)) {
+          cursor = after;
+          return true;
+        }
+      }
+    }
     uint64_t mantissa = 0;
     int digitCount = ReadDigits(s, mantissa);
     int exponent = 0;
@@ -213,24 +240,7 @@ class LineParser {
       s = e;
     }
     cursor = s;
-    // value = mantissa * 10^exponent in doubles is within two units of the last place of the
-    // exact value (one rounding for 10^-k, one for the product; none more while the mantissa
-    // has at most 53 bits). Rounding that double to float gives the correctly rounded float
-    // unless it lies within those two units of a midpoint between two floats: those rare cases,
-    // and numbers of more than 19 digits (the mantissa may have wrapped), go to the C library.
-    if (digitCount <= 19 && mantissa < (1ull << 53) && exponent >= -22 && exponent <= 22) {
-      const double value = static_cast<double>(mantissa) * kPowersOfTen[exponent + 22];
-      uint64_t bits;
-      std::memcpy(&bits, &value, sizeof bits);
-      if ((bits & 0x1FFFFFFFu) - 0x0FFFFFFCu > 8u) {
-        uint32_t floatBits;
-        const float rounded = static_cast<float>(value);
-        std::memcpy(&floatBits, &rounded, 4);
-        floatBits |= static_cast<uint32_t>(negative) << 31;
-        std::memcpy(&out, &floatBits, 4);
-        return true;
-      }
-    }
+    if (digitCount <= 19 && RoundToFloat(mantissa, exponent, negative, out)) return true;
     out = SlowFloat(start, s);
     return true;
   }
@@ -242,6 +252,18 @@ class LineParser {
     while (IsBlank(*s)) ++s;
     const bool negative = *s == '-';
     if (*s == '-' || *s == '+') ++s;
+    if (s + 8 <= safeEnd) {  // the usual index of up to seven digits in one read
+      uint64_t bytes;
+      std::memcpy(&bytes, s, 8);
+      const int digits = LeadingDigits(bytes);
+      if (digits == 0) return false;
+      if (digits < 8) {
+        const int32_t value = static_cast<int32_t>(DigitsValue(bytes, digits));
+        out = negative ? -value : value;
+        cursor = s + digits;
+        return true;
+      }
+    }
     uint64_t value = 0;
     const int count = ReadDigits(s, value);
     if (count == 0) return false;

@@ -1,0 +1,24 @@
+// LargeBlock: zero-filled memory for the big arrays of mesh loading (the corners of a mesh, the
+// OBJ reader's lists). Blocks of a few megabytes and more are mapped on their own, aligned to
+// 2 MiB and offered to the kernel for transparent huge pages: filling 100 MB of fresh 4 KiB
+// pages costs several times as much as the parsing that fills them. Smaller blocks come from the
+// heap.
+//
+// Threads: any thread.
+#pragma once
+
+#include <cstddef>
+
+namespace CorvaneEngine {
+
+class LargeBlock {
+ public:
+  // `bytes` of zeroed memory, or null. Free it with the same `bytes`.
+  static void* Allocate(size_t bytes);
+  static void Free(void* block, size_t bytes);
+  // A block of `newBytes` holding the first `usedBytes` of `block` (of `oldBytes`), which is
+  // freed; null (and `block` untouched) when the memory cannot be had.
+  static void* Grow(void* block, size_t oldBytes, size_t usedBytes, size_t newBytes);
+};
+
+}  // namespace CorvaneEngine
