@@ -1,30 +1,18 @@
-// Without an audio device the game runs on silently: OpenAL Soft is given a wave backend with no
-// file, so no device can be opened in this process.
+// Without an audio device the game runs on silently: OpenAL Soft gets a wave backend without a
+// file, so no device opens in this process.
 #include <AL/alut.h>
 #include <gtest/gtest.h>
 
 #include "SoundTestSupport.h"
 
-using namespace CorvaneEngine;
 using namespace SoundTest;
 
-namespace {
-
-class NoDevice : public ::testing::Environment {
- public:
-  void SetUp() override { ConfigureOpenAL(dir.Path() / "alsoft.conf", "wave", ""); }
-  CorvaneTest::ScratchDir dir{"sound-nodevice"};
-};
-const auto* const noDevice = ::testing::AddGlobalTestEnvironment(new NoDevice);
-
-}  // namespace
-
 TEST(SoundWithoutDevice, EveryOperationLogsOrDoesNothing) {
+  CorvaneTest::ScratchDir dir("sound-nodevice-conf");
+  ConfigureOpenAL(dir.Path() / "alsoft.conf", "wave", "");
   CorvaneTest::CapturedLog log;
-  SoundRig rig("nodevice", {{"tone.wav", ToneWav(0.1, 0.5)}});
-  ASSERT_TRUE(WaitFor([] {
-    return ResourceManager::instance->GetStatus(NameHash("tone.wav")) == ResourceStatus::Unknown;
-  }));
+  SoundRig rig("sound-nodevice", {{"tone.wav", ToneWav(0.1, 0.5)}});
+  ASSERT_TRUE(WaitFor([] { return Status("tone.wav") == ResourceStatus::Unknown; }));
   SoundSystem_AL& sound = *rig.system;
   sound.PlaySound("tone.wav", true);
   sound.SetVolume(0.3f);
@@ -35,7 +23,6 @@ TEST(SoundWithoutDevice, EveryOperationLogsOrDoesNothing) {
   EXPECT_EQ(sound.GetVolume(), 0.3f);
   EXPECT_STREQ(sound.GetSupportedTypes().CStr(), "ALUT BUFFER TYPES: \nALUT MEMORY TYPES: ");
   rig.TearDown();
-
   const std::string invalid = alutGetErrorString(ALUT_ERROR_INVALID_OPERATION);
   EXPECT_EQ(log.Lines(),
             (std::vector<std::string>{

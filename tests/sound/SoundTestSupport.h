@@ -1,6 +1,6 @@
-// Helpers of the sound suites: WAV files to load, OpenAL Soft configurations for the test's own
-// process, measurements on a recording made by the wave backend, and a small engine with the
-// sound system, its maker and a "./sound" folder.
+// Helpers of the sound suites: WAV files, an OpenAL Soft configuration for the test's process,
+// measurements on what the wave backend recorded, and an engine with the sound system, its maker
+// and a "./sound" folder, built as the program entry builds them.
 #pragma once
 
 #include <AL/al.h>
@@ -8,121 +8,73 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "TestSupport.h"
 #include "core/Engine.h"
-#include "resources/NameHash.h"
 #include "resources/ResourceManager.h"
+#include "sound/SoundFile_AL.h"
 #include "sound/SoundLoader_AL.h"
 #include "sound/SoundSystem_AL.h"
 
-// ThreadSanitizer cannot see the lock-free hand-over between OpenAL Soft's mixer thread and its
-// callers (the library is not instrumented), so races whose stacks run through the audio
-// libraries are theirs, not ours. Each test program includes this header exactly once.
+// ThreadSanitizer cannot see the lock-free hand-over inside OpenAL Soft (not instrumented), so
+// races whose stacks run through the audio libraries are theirs. One include per test program.
 extern "C" const char* __tsan_default_suppressions() {
   return "race:libopenal.so.1\nrace:libalut.so.0\n";
 }
 
 namespace SoundTest {
-
+using namespace CorvaneEngine;
 constexpr int kRate = 44100;
 
-inline void PutLE(std::string& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-// A mono 16-bit PCM WAV file holding a sine tone.
-inline std::string ToneWav(double seconds, double amplitude, double hertz = 440.0) {
-  const uint32_t count = static_cast<uint32_t>(seconds * kRate);
-  std::string data;
+// A mono 16-bit PCM WAV file holding a 440 Hz tone.
+inline std::string ToneWav(double seconds, double amplitude) {
+  std::string file;
+  auto put = [&file](uint32_t value, int bytes) {
+    while (bytes-- > 0) file.push_back(char(value & 0xFF)), value >>= 8;
+  };
+  const uint32_t count = uint32_t(seconds * kRate), size = count * 2;
+  file += "RIFF", put(36 + size, 4), file += "WAVEfmt ", put(16, 4), put(1, 2), put(1, 2);
+  put(kRate, 4), put(kRate * 2, 4), put(2, 2), put(16, 2), file += "data", put(size, 4);
   for (uint32_t i = 0; i < count; ++i) {
-    double value = amplitude * std::sin(2.0 * M_PI * hertz * i / kRate);
-    PutLE(data, static_cast<uint16_t>(static_cast<int16_t>(std::lround(value * 32767.0))), 2);
+    put(uint16_t(std::lround(amplitude * 32767.0 * std::sin(2.0 * M_PI * 440.0 * i / kRate))), 2);
   }
-  std::string file = "RIFF";
-  PutLE(file, 36 + static_cast<uint32_t>(data.size()), 4);
-  file += "WAVEfmt ";
-  PutLE(file, 16, 4);
-  PutLE(file, 1, 2);  // PCM
-  PutLE(file, 1, 2);  // mono
-  PutLE(file, kRate, 4);
-  PutLE(file, kRate * 2, 4);
-  PutLE(file, 2, 2);
-  PutLE(file, 16, 2);
-  file += "data";
-  PutLE(file, static_cast<uint32_t>(data.size()), 4);
-  return file + data;
+  return file;
 }
 
-// Points OpenAL Soft at a configuration of its own. It reads the file once per process, at its
-// first call, so this must run before anything starts ALUT. An empty `recording` leaves the wave
-// backend without a file: then there is no audio device at all.
-inline void ConfigureOpenAL(const std::filesystem::path& configFile, const std::string& driver,
+// OpenAL Soft reads this once per process, at its first call: set it before ALUT starts. The
+// wave backend without a file has no device at all.
+inline void ConfigureOpenAL(const std::filesystem::path& conf, const char* driver,
                             const std::string& recording = "") {
-  std::ofstream(configFile) << "[general]\ndrivers=" << driver
-                            << "\nchannels=mono\nsample-type=int16\nfrequency=44100\n"
-                               "dither=false\noutput-limiter=false\n[wave]\nfile="
-                            << recording << "\n";
-  setenv("ALSOFT_CONF", configFile.c_str(), 1);
+  std::ofstream(conf) << "[general]\ndrivers=" << driver
+                      << "\nchannels=mono\nsample-type=int16\nfrequency=44100\ndither=false\n"
+                         "output-limiter=false\n[wave]\nfile="
+                      << recording << "\n";
+  setenv("ALSOFT_CONF", conf.c_str(), 1);
   setenv("CORVANE_ERROR_BOX", "0", 1);
 }
 
-// The samples of a mono 16-bit recording, scaled to -1 .. 1.
-inline std::vector<float> ReadRecording(const std::filesystem::path& file) {
-  const std::string bytes = CorvaneTest::ReadFile(file);
-  std::vector<float> samples;
-  auto le = [&](size_t at, int count) {
-    uint32_t value = 0;
-    for (int i = 0; i < count; ++i) value |= uint32_t(uint8_t(bytes[at + i])) << (8 * i);
-    return value;
-  };
-  if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0) return samples;
-  for (size_t at = 12; at + 8 <= bytes.size();) {
-    const uint32_t size = le(at + 4, 4);
-    if (bytes.compare(at, 4, "fmt ") == 0) {
-      if (le(at + 10, 2) != 1 || le(at + 22, 2) != 16) return samples;  // mono 16-bit only
-    } else if (bytes.compare(at, 4, "data") == 0) {
-      const size_t end = std::min(bytes.size(), at + 8 + size);
-      for (size_t i = at + 8; i + 2 <= end; i += 2) {
-        samples.push_back(static_cast<int16_t>(le(i, 2)) / 32768.0f);
-      }
-      return samples;
-    }
-    at += 8 + size + (size & 1);
-  }
-  return samples;
-}
-
-// What a recording holds: the stretch from the first to the last sample above a threshold, the
-// peak, and how many samples rose above it at all.
+// The stretch of a mono 16-bit recording from its first to its last sample above 0.02 of full
+// scale, and its peak.
 struct Heard {
-  double firstSecond = -1.0;
-  double seconds = 0.0;  // length of the audible stretch
+  double seconds = 0.0;
   float peak = 0.0f;
-  size_t loudSamples = 0;
 };
-
-inline Heard Measure(const std::vector<float>& samples, float threshold = 0.02f) {
+inline Heard Measure(const std::filesystem::path& recording) {
+  const std::string bytes = CorvaneTest::ReadFile(recording);
+  const size_t data = bytes.find("data") + 8;  // the backend writes one header, then the samples
   Heard heard;
   size_t first = 0, last = 0;
-  for (size_t i = 0; i < samples.size(); ++i) {
-    const float level = std::fabs(samples[i]);
+  for (size_t at = data; data > 8 && at + 2 <= bytes.size(); at += 2) {
+    const float level =
+        std::fabs(int16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8) / 32768.0f);
     heard.peak = std::max(heard.peak, level);
-    if (level <= threshold) continue;
-    if (heard.loudSamples++ == 0) first = i;
-    last = i;
+    if (level <= 0.02f) continue;
+    if (first == 0) first = at;
+    last = at;
   }
-  if (heard.loudSamples > 0) {
-    heard.firstSecond = double(first) / kRate;
-    heard.seconds = double(last - first + 1) / kRate;
-  }
+  if (first != 0) heard.seconds = double(last - first + 2) / 2 / kRate;
   return heard;
 }
 
@@ -132,36 +84,40 @@ inline ALint SourceState(uint32_t source) {
   return state;
 }
 
-// Waits (without a time limit that a test depends on) until the condition holds or 20 s pass.
+// Polls until the condition holds; gives up after 20 s so that a fault fails instead of hanging.
 template <typename Condition>
 bool WaitFor(Condition condition) {
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > giveUp) return false;
+  while (!condition() && std::chrono::steady_clock::now() < giveUp) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  return true;
+  return condition();
 }
 
-// An engine in a scratch folder with the sound system and maker, as the program entry builds
-// them, and the files of `sounds` in "./sound" added under the "Sound" type id.
+inline ResourceStatus Status(const char* name) {
+  return ResourceManager::instance->GetStatus(NameHash(name));
+}
+inline SoundFile_AL* Sound(const char* name) {
+  return dynamic_cast<SoundFile_AL*>(ResourceManager::instance->Get(NameHash(name)));
+}
+// Waits until the resource thread has loaded the file; the caller never asked for it.
+inline bool LoadedInBackground(const char* name) {
+  return WaitFor([name] { return Status(name) == ResourceStatus::Loaded; });
+}
+
 class SoundRig {
  public:
-  SoundRig(const std::string& name, const std::vector<std::pair<std::string, std::string>>& sounds,
-           const std::string& configXml = "")
-      : dir(name), prepared(WriteAll(dir, sounds, configXml)), cd(dir.Path()) {
-    engine = new CorvaneEngine::Engine();
-    system = new CorvaneEngine::SoundSystem_AL();
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  SoundRig(const std::string& name, const Files& sounds, const std::string& config = "")
+      : dir(name), written(Write(sounds, config)), cd(dir.Path()), engine(new Engine()) {
+    system = new SoundSystem_AL();
     engine->AddSystem(system);
-    CorvaneEngine::ResourceManager::instance->RegisterMaker(
-        new CorvaneEngine::SoundLoader_AL(false), CorvaneEngine::NameHash("Sound"));
-    CorvaneEngine::ResourceManager::instance->AddDirectory("./sound",
-                                                           CorvaneEngine::NameHash("Sound"));
+    ResourceManager::instance->RegisterMaker(new SoundLoader_AL(false), NameHash("Sound"));
+    ResourceManager::instance->AddDirectory("./sound", NameHash("Sound"));
   }
   ~SoundRig() { TearDown(); }
-
-  // The tear-down of the program: Shutdown ends ALUT (and closes the recording), then the system
-  // goes, then the engine with its resources.
+  // As at the end of the program: ALUT ends (closing the recording), then the system goes,
+  // then the engine with the sound resources.
   void TearDown() {
     if (engine == nullptr) return;
     system->Shutdown();
@@ -170,28 +126,18 @@ class SoundRig {
     engine = nullptr;
   }
 
-  // Waits until the resource thread has loaded the file; the test itself never asks for it.
-  bool WaitUntilLoaded(const char* file) {
-    return WaitFor([&] {
-      return CorvaneEngine::ResourceManager::instance->GetStatus(CorvaneEngine::NameHash(file)) ==
-             CorvaneEngine::ResourceStatus::Loaded;
-    });
-  }
-
   CorvaneTest::ScratchDir dir;
-  int prepared;  // the files are written before the folder becomes the working directory
+  bool written;
   CorvaneTest::ChangeDir cd;
-  CorvaneEngine::Engine* engine = nullptr;
-  CorvaneEngine::SoundSystem_AL* system = nullptr;
+  Engine* engine;
+  SoundSystem_AL* system;
 
  private:
-  static int WriteAll(const CorvaneTest::ScratchDir& dir,
-                      const std::vector<std::pair<std::string, std::string>>& sounds,
-                      const std::string& configXml) {
+  bool Write(const Files& sounds, const std::string& config) {
     std::filesystem::create_directories(dir.Path() / "sound");
     for (const auto& [file, contents] : sounds) dir.Write("sound/" + file, contents);
-    if (!configXml.empty()) dir.Write("config.xml", configXml);
-    return 0;
+    if (!config.empty()) dir.Write("config.xml", config);
+    return true;
   }
 };
 
