@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 
 #include "WindowTestSupport.h"
@@ -70,23 +72,32 @@ struct Outcome {
   std::string errors;
 };
 
-// Runs the whole program entry in a child process, in `folder`, with the log on standard error.
-Outcome RunProgramIn(const std::filesystem::path& folder, bool withDisplay) {
+// Runs the whole program entry in a child process in `folder`, with the log on standard error;
+// `meanwhile` runs in this process while the program does.
+Outcome RunProgramIn(const std::filesystem::path& folder, bool withDisplay,
+                     const std::function<void()>& meanwhile = {}) {
   std::filesystem::path errorsFile = folder / "stderr.txt";
   pid_t child = fork();
   if (child == 0) {
     if (!withDisplay) unsetenv("DISPLAY");
     if (chdir(folder.c_str()) != 0) _exit(100);
-    FILE* errors = std::freopen(errorsFile.c_str(), "w", stderr);
-    if (errors == nullptr) _exit(101);
+    if (std::freopen(errorsFile.c_str(), "w", stderr) == nullptr) _exit(101);
     Log.Redirect(&std::cerr, 0);
     const char* argv[] = {"AmberLanternGrove", nullptr};
     int code = RunProgram(1, argv);
     std::fflush(stderr);
     _exit(code);
   }
+  if (meanwhile) meanwhile();
+  // A program that never ends fails the test rather than hanging the suite.
   int status = 0;
-  waitpid(child, &status, 0);
+  for (int waits = 0; waitpid(child, &status, WNOHANG) == 0; ++waits) {
+    if (waits == 1200) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+    }
+    usleep(50000);
+  }
   std::string errors = ReadFile(errorsFile);
   std::filesystem::remove(errorsFile);
   return {WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1, errors};
@@ -210,10 +221,9 @@ class RecordingBrowser : public Browser {
 };
 
 // What a window manager sends when the user clicks the close button.
-void SendCloseRequest(WindowHarness& harness) {
+void SendCloseRequest(Window target) {
   Display* manager = XOpenDisplay(nullptr);
   ASSERT_NE(nullptr, manager);
-  Window target = harness.Info().info.x11.wmwindow;
   XEvent event = {};
   event.xclient.type = ClientMessage;
   event.xclient.window = target;
@@ -250,7 +260,7 @@ TEST(WindowSystem, EventsOfAFrameAllReachTheBrowserAndACloseRequestEndsTheGame) 
   // Everything queued before one frame is handled in that frame, in queue order.
   browser.calls.clear();
   harness.Xdo("mousemove --window " + window + " 400 300 click 3 key Return");
-  SendCloseRequest(harness);
+  SendCloseRequest(harness.Info().info.x11.wmwindow);
   harness.Xdo("mousemove --window " + window + " 10 20");
   harness.Frame();
   EXPECT_EQ((std::vector<std::string>{"move 400 300", "press 3 400 300", "release 3 400 300",
@@ -258,6 +268,23 @@ TEST(WindowSystem, EventsOfAFrameAllReachTheBrowserAndACloseRequestEndsTheGame) 
             browser.calls);
   EXPECT_FALSE(harness.engine->running);
   Browser::instance = nullptr;
+}
+
+TEST(WindowSystem, TheRealMainLoopEndsOnAltF4AndOnACloseRequest) {
+  CorvaneTest::ScratchDir dir("window-loop");
+  dir.Write("config.xml", WindowConfig(640, 480, false));
+  const std::string find = "timeout 60 xdotool search --sync --name '^Amber_Lantern_Grove$' ";
+  Outcome altF4 = RunProgramIn(dir.Path(), true, [&] {
+    CorvaneTest::RunCommand(find + "mousemove --window %1 5 5 keydown alt+F4 2>/dev/null");
+  });
+  CorvaneTest::RunCommand("xdotool keyup alt F4 2>/dev/null");
+  Outcome closed = RunProgramIn(dir.Path(), true, [&] {
+    SendCloseRequest(std::stoul("0" + CorvaneTest::CommandOutput(find + "| head -1")));
+  });
+  for (const Outcome& outcome : {altF4, closed}) {
+    EXPECT_TRUE(outcome.exited) << outcome.errors;
+    EXPECT_EQ(0, outcome.code) << outcome.errors;
+  }
 }
 
 }  // namespace

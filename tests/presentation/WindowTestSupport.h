@@ -77,7 +77,7 @@ class WindowHarness {
   // Runs xdotool (which syncs with the server before it exits), then a round trip on the
   // window's own connection, so the resulting events are in its queue for the next frame.
   void Xdo(const std::string& arguments) {
-    ASSERT_EQ(0, RunCommand("xdotool " + arguments)) << arguments;
+    ASSERT_EQ(0, RunCommand("xdotool " + arguments + " 2>/dev/null")) << arguments;
     XSync(Info().info.x11.display, False);
   }
 
