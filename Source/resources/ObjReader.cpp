@@ -1,3 +1,7 @@
+// The OBJ reader. Sections:
+//   Growable lists of plain values  - PlainList, Reference, Chunk (what one line range holds)
+//   Numbers                         - eight-byte digit reading, exact float rounding, LineParser
+//   Whole file                      - FileText (the mapped file), corner building, ObjReader::Read
 #include "resources/ObjReader.h"
 
 #include <fcntl.h>
