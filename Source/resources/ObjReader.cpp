@@ -13,6 +13,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "core/OutputStream.h"
@@ -386,6 +387,22 @@ void ParseRange(const FileText& file, const char* begin, const char* end, Chunk&
   }
 }
 
+// Runs `mine` on the calling thread and `theirs` on a second one, or after `mine` when no thread
+// can be had.
+template <typename Mine, typename Theirs>
+void SideBySide(Mine mine, Theirs theirs) {
+  std::thread helper;
+  try {
+    helper = std::thread(theirs);
+  } catch (const std::system_error&) {
+    mine();
+    theirs();
+    return;
+  }
+  mine();
+  helper.join();
+}
+
 // Files below this size are not worth a second thread.
 constexpr size_t kSplitSize = 4u << 20;
 
@@ -462,9 +479,8 @@ MeshData* ObjReader::Read(const char* path) {
     }
     Chunk& last = chunks[chunkCount - 1];
     if (chunkCount == 2) {
-      std::thread second([&] { ParseRange(file, middle, end, last); });
-      LineParser(file.map + file.size, chunks[0]).Parse(begin, middle);
-      second.join();
+      SideBySide([&] { LineParser(file.map + file.size, chunks[0]).Parse(begin, middle); },
+                 [&] { ParseRange(file, middle, end, last); });
     } else {
       ParseRange(file, begin, end, last);
     }
@@ -506,9 +522,8 @@ MeshData* ObjReader::Read(const char* path) {
                     all.normals.count / 3, all.texCoords.items,     all.texCoords.count / 2};
   Written first, rest;
   if (chunkCount == 2) {
-    std::thread helper([&] { rest = PutCorners(second, lists, data->vertices + all.cornerCount); });
-    first = PutCorners(all, lists, data->vertices);
-    helper.join();
+    SideBySide([&] { first = PutCorners(all, lists, data->vertices); },
+               [&] { rest = PutCorners(second, lists, data->vertices + all.cornerCount); });
   } else {
     first = PutCorners(all, lists, data->vertices);
   }
