@@ -33,7 +33,18 @@ void UploadTexture(Texture_GL* texture, SDL_Surface* image) {
   texture->width = image->w;
   texture->height = image->h;
   SDL_Surface* converted = SDL_DisplayFormatAlpha(image);
-  // Without a video surface SDL cannot convert; the image's own layout is the best we have.
+  if (converted == nullptr) {
+    // No video surface to take the format from: 32-bit pixels in B, G, R, A byte order.
+    SDL_PixelFormat bgra = *image->format;
+    bgra.palette = nullptr;
+    bgra.BitsPerPixel = 32;
+    bgra.BytesPerPixel = 4;
+    bgra.Rmask = 0x00FF0000, bgra.Gmask = 0x0000FF00, bgra.Bmask = 0x000000FF;
+    bgra.Amask = 0xFF000000;
+    bgra.Rshift = 16, bgra.Gshift = 8, bgra.Bshift = 0, bgra.Ashift = 24;
+    bgra.Rloss = bgra.Gloss = bgra.Bloss = bgra.Aloss = 0;
+    converted = SDL_ConvertSurface(image, &bgra, SDL_SWSURFACE | SDL_SRCALPHA);
+  }
   SDL_Surface* pixels = converted != nullptr ? converted : image;
 
   GLuint name = 0;

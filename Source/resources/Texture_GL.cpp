@@ -26,9 +26,7 @@ void Texture_GL::DeleteGlTexture() {
   if (glName == kNoName) return;
   // The resource manager outlives the window; once the context is gone the texture went with it.
   if (glXGetCurrentContext() != nullptr) glDeleteTextures(1, &glName);
-  for (int32_t& bound : boundTextures) {
-    if (bound == static_cast<int32_t>(glName)) bound = -1;
-  }
+  ForgetTextureBindings(glName);
   glName = kNoName;
 }
 
