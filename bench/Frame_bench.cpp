@@ -84,9 +84,8 @@ struct Stage {
 
   // Objects on a grid in front of the default eye, each with a renderable of the shared mesh.
   void Populate(int count) {
-    for (Renderable_GL* renderable : graphics->renderables) renderable->Shutdown();
+    renderables.clear();  // each leaves the graphics system's list as it goes
     graphics->renderables.clear();
-    renderables.clear();
     objects.clear();
     for (int i = 0; i < count; ++i) {
       auto object = std::make_unique<GameObject>();
