@@ -17,7 +17,11 @@ KeyboardSystem_SDL::KeyboardSystem_SDL() : keyStates(SDL_GetKeyState(nullptr)) {
 }
 
 void KeyboardSystem_SDL::Update() {
-  for (KeyRecord& record : keyRecords) record.Advance(keyStates[record.code] != 0);
+  for (KeyRecord& record : keyRecords) {
+    bool down = keyStates[record.code] != 0;
+    // Nearly every key is up and stays up: skip the call for those.
+    if (down || record.state != Up) record.Advance(down);
+  }
 }
 
 }  // namespace CorvaneEngine
