@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <iostream>
 
@@ -81,6 +82,9 @@ Outcome RunProgramIn(const std::filesystem::path& folder, bool withDisplay,
   if (child == 0) {
     if (!withDisplay) unsetenv("DISPLAY");
     if (chdir(folder.c_str()) != 0) _exit(100);
+    // The program's sound plays into nothing: no sound card or sound server is needed.
+    std::ofstream("alsoft.conf") << "[general]\ndrivers=null\n";
+    setenv("ALSOFT_CONF", (folder / "alsoft.conf").c_str(), 1);
     if (std::freopen(errorsFile.c_str(), "w", stderr) == nullptr) _exit(101);
     Log.Redirect(&std::cerr, 0);
     const char* argv[] = {"AmberLanternGrove", nullptr};
