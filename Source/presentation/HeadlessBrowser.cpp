@@ -70,12 +70,14 @@ struct HeadlessBrowser::Impl {
   bool viewClosed = false;
   std::set<std::string> pages;
   std::map<std::string, Popup> popups;
-  Json pendingFrame;
+  std::string pendingFrame;                     // the newest frame message, not decoded yet
+  size_t pendingData = 0, pendingDataSize = 0;  // its base64 image within the message
   bool hasPendingFrame = false;
   PageImageDecoder decoder;
 
   void Run();
-  void Handle(const std::string& text);
+  void Handle(std::string& text);
+  bool TakeFrame(std::string& text);
   void HandleReply(int32_t id, const Json& message);
   void TargetCreated(const Json& info);
   void PopupUrl(const std::string& targetId, const std::string& url);
@@ -189,7 +191,30 @@ void HeadlessBrowser::Impl::Run() {
   CloseOverlay();
 }
 
-void HeadlessBrowser::Impl::Handle(const std::string& text) {
+// Frames are most of what arrives, each a megabyte of base64: the image is cut out of the text
+// before the rest is parsed, so it is neither scanned as JSON nor copied.
+bool HeadlessBrowser::Impl::TakeFrame(std::string& text) {
+  static const char kPrefix[] = "{\"method\":\"Page.screencastFrame\",\"params\":{\"data\":\"";
+  constexpr size_t kPrefixSize = sizeof kPrefix - 1;
+  if (text.compare(0, kPrefixSize, kPrefix) != 0) return false;
+  size_t end = text.find('"', kPrefixSize);
+  if (end == std::string::npos) return false;
+  std::string rest = "{\"params\":{" + text.substr(end + 2);
+  Json message = Json::parse(rest, nullptr, false);
+  if (!message.is_object() || Text(message, "sessionId") != overlaySession) return true;
+  // Acknowledged at once, also when dropped: without it the stream stops after three frames.
+  pipe->Send("Page.screencastFrameAck",
+             Json{{"sessionId", Member(Member(message, "params"), "sessionId")}}.dump(),
+             overlaySession);
+  pendingFrame.swap(text);
+  pendingData = kPrefixSize;
+  pendingDataSize = end - kPrefixSize;
+  hasPendingFrame = true;
+  return true;
+}
+
+void HeadlessBrowser::Impl::Handle(std::string& text) {
+  if (TakeFrame(text)) return;
   Json message = Json::parse(text, nullptr, false);
   if (!message.is_object()) return;
   const Json& id = Member(message, "id");
@@ -293,13 +318,8 @@ void HeadlessBrowser::Impl::CloseOverlay() {
 
 void HeadlessBrowser::Impl::PaintPendingFrame() {
   hasPendingFrame = false;
-  Json frame = std::move(pendingFrame);
-  pendingFrame = Json();
   if (!view || viewClosed) return;
-  const Json& data = Member(Member(frame, "params"), "data");
-  if (!data.is_string()) return;
-  const std::string& base64 = data.get_ref<const std::string&>();
-  if (!decoder.Decode(base64.data(), base64.size())) return;
+  if (!decoder.Decode(pendingFrame.data() + pendingData, pendingDataSize)) return;
   client->PagePainted(*view, decoder.Width(), decoder.Height(), decoder.Pixels());
 }
 

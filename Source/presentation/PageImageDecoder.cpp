@@ -110,6 +110,11 @@ bool PageImageDecoder::DecodePng() {
     return false;
   }
   png_set_read_fn(reader, &source, ReadFromMemory);
+  // The image comes from our own child over a pipe: the checksums would only cost time.
+  png_set_crc_action(reader, PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+#ifdef PNG_IGNORE_ADLER32
+  png_set_option(reader, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
   png_read_info(reader, info);
   png_uint_32 w = png_get_image_width(reader, info);
   png_uint_32 h = png_get_image_height(reader, info);
