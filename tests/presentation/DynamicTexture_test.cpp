@@ -12,14 +12,13 @@ using CorvaneEngine::DynamicTexture_GL;
 using CorvaneEngine::GraphicsSystem_GL;
 using CorvaneTest::Close;
 using CorvaneTest::Frame;
+using CorvaneTest::kBlue;
+using CorvaneTest::kGreen;
+using CorvaneTest::kRed;
 using CorvaneTest::Near;
 using CorvaneTest::Rgb;
 
 namespace {
-
-const Rgb kBlue{0, 0, 255};
-const Rgb kRed{255, 0, 0};
-const Rgb kGreen{0, 255, 0};
 
 // A page filled with one BGRA colour.
 std::vector<uint8_t> Page(int width, int height, uint8_t b, uint8_t g, uint8_t r, uint8_t a) {
@@ -99,23 +98,6 @@ TEST_F(DynamicTextureTest, DropsPagesOfAnotherSizeAndPagesThatArriveWhileRelease
   graphics->AfterVideoModeChange();
   EXPECT_NE(CorvaneEngine::Texture_GL::kNoName, page->glName);
   EXPECT_TRUE(Uniform(DrawFrame(), kBlue)) << "a restored page starts transparent";
-}
-
-TEST_F(DynamicTextureTest, UploadsOnlyAfterANewPage) {
-  DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
-  std::vector<uint8_t> red = Page(kWidth, kHeight, 0, 0, 255, 255);
-  page->CopyPage(kWidth, kHeight, red.data());
-  EXPECT_TRUE(Uniform(DrawFrame(), kRed));
-
-  // Paint the GL image green behind the texture's back: a frame without a new page must not
-  // upload the old buffer over it.
-  std::vector<uint8_t> green = Page(kWidth, kHeight, 0, 255, 0, 255);
-  glBindTexture(GL_TEXTURE_2D, page->glName);
-  CorvaneEngine::boundTextures[0] = -1;
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, green.data());
-  EXPECT_TRUE(Uniform(DrawFrame(), kGreen));
-  page->CopyPage(kWidth, kHeight, red.data());
-  EXPECT_TRUE(Uniform(DrawFrame(), kRed));
 }
 
 // The browser thread paints whole pages of one colour while frames are drawn: every frame shows

@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -15,8 +16,17 @@
 #include "TestSupport.h"
 #include "VirtualDisplay.h"
 #include "core/Engine.h"
+#include "objects/GameObject.h"
+#include "objects/ObjectFactory.h"
+#include "objects/ObjectManager.h"
+#include "presentation/Camera.h"
+#include "presentation/GraphicsGlobals.h"
 #include "presentation/GraphicsSystem_GL.h"
+#include "presentation/Renderable_GL.h"
 #include "presentation/WindowSystem_SDL.h"
+#include "resources/MeshLoader_GL.h"
+#include "resources/ResourceManager.h"
+#include "resources/TextureLoader_GL.h"
 
 // Lock reports from inside the window libraries: libX11 and libGLX take their display and
 // context locks in both orders while SDL opens the GL window, and Mesa's GLX releases a lock
@@ -127,6 +137,82 @@ class GraphicsTest : public ::testing::Test {
   CorvaneEngine::Engine* engine = nullptr;
   CapturingWindow* window = nullptr;
   CorvaneEngine::GraphicsSystem_GL* graphics = nullptr;
+};
+
+using namespace CorvaneEngine;  // the scene below names many engine classes
+
+const Rgb kBlue{0, 0, 255};
+const Rgb kRed{255, 0, 0};
+const Rgb kGreen{0, 255, 0};
+
+// A 2 x 2 quad in the z = 0 plane facing +z: u runs left to right.
+const char* const kQuadObj =
+    "v -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\n"
+    "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+    "vn 0 0 1\n"
+    "f 1/1/1 2/2/1 3/3/1 4/4/1\n";
+
+// One pixel of world length at distance 10 in the 160 x 120 window with a 45-degree view:
+// 1 / (10 tan 22.5) * 60 pixels vertically, and the same horizontally (the aspect is kept).
+const double kPixelsPerUnitAt10 = 60.0 / (10.0 * std::tan(22.5 * M_PI / 180.0));
+
+// GraphicsTest plus an object manager, the texture and mesh makers, the two component types,
+// a 2 x 2 quad mesh and a few textures: the world that object files describe.
+class SceneTest : public GraphicsTest {
+ protected:
+  void SetUp() override {
+    GraphicsTest::SetUp();
+    if (HasFatalFailure()) return;
+    objects = new CorvaneEngine::ObjectManager();
+    engine->AddSystem(objects);
+    ResourceManager::instance->RegisterMaker(new TextureLoader_GL(), NameHash("Texture"));
+    ResourceManager::instance->RegisterMaker(new MeshLoader_GL(hasVertexBufferObjects),
+                                             NameHash("Mesh"));
+    ObjectFactory::instance->RegisterComponentType(SharedString("Renderable"), new Renderable_GL());
+    ObjectFactory::instance->RegisterComponentType(SharedString("Camera"), new Camera());
+
+    scratch.Write("art/quad.obj", kQuadObj);
+    std::filesystem::create_directories(scratch.Path() / "textures");
+    // Left half red, right half green; red; green; a half-transparent green.
+    ASSERT_EQ(0, RunCommand("cd textures && convert -size 8x8 xc:red -fill lime -draw "
+                            "'rectangle 4,0 7,7' PNG32:halves.png && convert -size 8x8 xc:red "
+                            "PNG32:red.png && convert -size 8x8 xc:lime PNG32:green.png && convert "
+                            "-size 8x8 'xc:rgba(0,255,0,0.5)' "
+                            "PNG32:glass.png"));
+    ASSERT_EQ(0, ResourceManager::instance->AddDirectory(SharedString("./art"), NameHash("Mesh")));
+    ASSERT_EQ(0, ResourceManager::instance->AddDirectory(SharedString("./textures"),
+                                                         NameHash("Texture")));
+  }
+
+  // An object file: the named mesh and diffuse texture, optional scale and extra components.
+  void WriteType(const std::string& name, const std::string& diffuse, const std::string& scale = "",
+                 const std::string& extra = "", const std::string& mesh = "quad.obj") {
+    std::string renderable = "<Renderable>";
+    if (!mesh.empty()) renderable += "<Mesh>" + mesh + "</Mesh>";
+    if (!diffuse.empty()) renderable += "<Diffuse>" + diffuse + "</Diffuse>";
+    renderable += "</Renderable>";
+    scratch.Write("GameObjects/" + name + ".xml", "<Object>" + scale + "<Name>" + name + "</Name>" +
+                                                      renderable + extra + "</Object>");
+  }
+
+  void LoadTypes() { ObjectFactory::instance->LoadObjectTypes(SharedString("./GameObjects")); }
+
+  CorvaneEngine::GameObject* Create(const char* type, float x = 0, float y = 0, float z = 0) {
+    int32_t id = ObjectFactory::instance->CreateObject(type);
+    CorvaneEngine::GameObject* object = objects->GetObject(id);
+    if (object != nullptr) {
+      object->position[0] = x;
+      object->position[1] = y;
+      object->position[2] = z;
+    }
+    return object;
+  }
+
+  // The window pixel of a world point in the z = 0 plane seen by the default view.
+  static int PixelX(double x) { return static_cast<int>(std::lround(80 + x * kPixelsPerUnitAt10)); }
+  static int PixelY(double y) { return static_cast<int>(std::lround(60 - y * kPixelsPerUnitAt10)); }
+
+  CorvaneEngine::ObjectManager* objects = nullptr;
 };
 
 }  // namespace CorvaneTest
