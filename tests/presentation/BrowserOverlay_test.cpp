@@ -67,11 +67,12 @@ class BrowserOverlayTest : public CorvaneTest::GraphicsTest {
     return "file://" + scratch.Write(name, contents).string();
   }
 
-  // One frame of the window and the graphics system, then the page texture as the GL holds it.
+  // The window's events, then the page texture's upload as a frame does it, then the texture as
+  // the GL holds it. (No drawing or swapping: the page texture alone is under test.)
   void Frame() {
     window->Update(0.0);
-    graphics->Update(0.0);
     CorvaneEngine::DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
+    page->Upload();
     width = page->width;
     height = page->height;
     pixels.assign(static_cast<size_t>(width) * height * 4, 0);
