@@ -1,9 +1,11 @@
 #include "presentation/HeadlessBrowser.h"
 
 #include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -41,6 +43,20 @@ const Json& Member(const Json& object, const char* key) {
   if (!object.is_object()) return kNone;
   auto found = object.find(key);
   return found == object.end() ? kNone : *found;
+}
+
+// Profiles of games that were killed before they could remove theirs: the folder name holds the
+// game's process id, and a folder whose process is gone is removed.
+void RemoveStaleProfiles(const std::filesystem::path& temp) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(temp, error)) {
+    const std::string name = entry.path().filename().string();
+    static const std::string kPrefix = "corvane-browser-";
+    if (name.compare(0, kPrefix.size(), kPrefix) != 0) continue;
+    pid_t owner = static_cast<pid_t>(std::atol(name.c_str() + kPrefix.size()));
+    if (owner <= 0 || owner == getpid()) continue;
+    if (kill(owner, 0) != 0 && errno == ESRCH) std::filesystem::remove_all(entry.path(), error);
+  }
 }
 
 }  // namespace
@@ -106,7 +122,12 @@ bool HeadlessBrowser::Start(const Settings& settings, std::string& error) {
     error = "already started";
     return false;
   }
-  std::string temp = std::filesystem::temp_directory_path().string() + "/corvane-browser-XXXXXX";
+  std::error_code noTemp;
+  std::filesystem::path tempRoot = std::filesystem::temp_directory_path(noTemp);
+  if (noTemp) tempRoot = "/tmp";
+  RemoveStaleProfiles(tempRoot);
+  std::string temp =
+      (tempRoot / ("corvane-browser-" + std::to_string(getpid()) + "-XXXXXX")).string();
   if (mkdtemp(&temp[0]) == nullptr) {
     error = "no temporary folder for the browser profile";
     return false;
