@@ -222,7 +222,8 @@ bool HeadlessBrowser::Impl::TakeFrame(std::string& text) {
   if (end == std::string::npos) return false;
   std::string rest = "{\"params\":{" + text.substr(end + 2);
   Json message = Json::parse(rest, nullptr, false);
-  if (!message.is_object() || Text(message, "sessionId") != overlaySession) return true;
+  if (!message.is_object()) return false;  // another field order: the general path acks it
+  if (Text(message, "sessionId") != overlaySession) return true;
   // Acknowledged at once, also when dropped: without it the stream stops after three frames.
   pipe->Send("Page.screencastFrameAck",
              Json{{"sessionId", Member(Member(message, "params"), "sessionId")}}.dump(),
