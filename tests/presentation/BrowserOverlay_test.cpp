@@ -196,9 +196,10 @@ TEST_F(BrowserOverlayTest, PopupsReplaceTheOverlayPageAndNoneStaysOpen) {
                             "\" target=\"_blank\" style=\"position:absolute;"
                             "left:0;top:0;width:100px;height:60px;display:block;background:red\">"
                             "x</a>"));
+  // Told apart from the first target by its colour, so no intermediate picture must be caught.
+  std::string target2 = Url("target2.html", Page(Box(0, 0, 50, 50, "rgb(0,255,0)")));
   std::string opener =
-      Url("open.html", Page(Box(0, 0, 50, 50, "rgb(0,255,0)") +
-                            "<script>setTimeout(()=>window.open('" + target + "'),200)</script>"));
+      Url("open.html", "<script>setTimeout(()=>window.open('" + target2 + "'),200)</script>");
   WaitReady();
   CorvaneEngine::HeadlessBrowser* headless = browser->GetHeadlessBrowser();
 
@@ -211,14 +212,13 @@ TEST_F(BrowserOverlayTest, PopupsReplaceTheOverlayPageAndNoneStaysOpen) {
       << headless->OpenPageCount() << " pages open";
 
   browser->LoadURL(opener.c_str());
-  ASSERT_TRUE(Shows(5, 5, kGreen));
-  EXPECT_TRUE(Shows(5, 5, kBlue)) << "window.open target shown in the overlay";
+  EXPECT_TRUE(Shows(5, 5, kGreen)) << "window.open target shown in the overlay";
   EXPECT_TRUE(FramesUntil([&] { return headless->OpenPageCount() == 1; }))
       << headless->OpenPageCount() << " pages open";
 }
 
 TEST_F(BrowserOverlayTest, AModeChangeLaysThePageOutAtTheNewSizeAndReloadsIt) {
-  // A box on the right edge, and a box at the bottom that turns blue when the page was reloaded.
+  // A box on the right edge, and one on the left that turns blue when the page was reloaded.
   std::string url = Url(
       "size.html", Page("<div style=\"position:fixed;right:0;top:0;width:10px;height:10px;"
                         "background:rgb(0,255,0)\"></div>" +
