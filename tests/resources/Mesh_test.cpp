@@ -1,60 +1,19 @@
-// Meshes on a real GL context (Mesa under a private Xvfb), read back with glReadPixels: vertex
-// buffers and client memory draw the same picture, binds are never skipped wrongly, and release
-// and restore keep meshes drawable.
-#include <GL/glew.h>
-#include <SDL/SDL.h>
-#include <dlfcn.h>
+// Meshes on a real GL context, read back with glReadPixels: vertex buffers and client memory draw
+// the same picture, binds are never skipped wrongly, and release and restore keep meshes drawable.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <memory>
 #include <vector>
 
+#include "GlContext.h"
 #include "TestSupport.h"
-#include "VirtualDisplay.h"
 #include "presentation/GraphicsGlobals.h"
 #include "resources/MeshLoader_GL.h"
 #include "resources/Mesh_GL.h"
-#include "resources/ResourceRequest.h"
 
 using namespace CorvaneEngine;
-using CorvaneTest::CapturedLog;
-using CorvaneTest::ScratchDir;
-
-// Lock reports from inside the window libraries (libX11 and libGLX take their locks in both
-// orders while SDL opens a GL window) are theirs, not the engine's.
-extern "C" __attribute__((used)) const char* __tsan_default_suppressions() {
-  return "deadlock:libX11.so\ndeadlock:libGLX.so\nmutex:libSDL-1.2.so\nmutex:libGLX_mesa.so\n"
-         "mutex:libxcb.so\nmutex:libX11.so\n";
-}
+using CorvaneTest::kGlSize;
 
 namespace {
-
-constexpr int kSize = 64;
-
-class GlContext : public testing::Environment {
- public:
-  void SetUp() override {
-    setenv("CORVANE_ERROR_BOX", "0", 1);
-    // Mesa's GLX library and driver are unloaded at SDL_Quit, after which the sanitizers can
-    // no longer name them to match tests/sanitizer: keep them loaded.
-    dlopen("libGLX_mesa.so.0", RTLD_NOW | RTLD_NODELETE);
-    dlopen("/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", RTLD_NOW | RTLD_NODELETE);
-    display = std::make_unique<CorvaneTest::VirtualDisplay>(320, 240);
-    ASSERT_TRUE(display->Ok());
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    ASSERT_NE(SDL_SetVideoMode(kSize, kSize, 0, SDL_OPENGL), nullptr) << SDL_GetError();
-    ASSERT_EQ(glewInit(), static_cast<GLenum>(GLEW_OK));
-    ASSERT_TRUE(GLEW_ARB_vertex_buffer_object);
-  }
-  void TearDown() override {
-    Mesh_GL::FreeSharedIndices();
-    SDL_Quit();
-    display.reset();
-  }
-  std::unique_ptr<CorvaneTest::VirtualDisplay> display;
-};
-testing::Environment* const kContext = testing::AddGlobalTestEnvironment(new GlContext);
 
 // Left half: a quad facing the light; right half: a quad whose normal is half as long, so it is
 // drawn at half brightness. Each shows the texture's red and green halves from left to right.
@@ -62,23 +21,18 @@ const char* kTwoQuads =
     "v -1 -1 0\nv 0 -1 0\nv 0 1 0\nv -1 1 0\nv 1 -1 0\nv 1 1 0\n"
     "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvn 0 0 1\nvn 0 0 0.5\n"
     "f 1/1/1 2/2/1 3/3/1 4/4/1\nf 2/1/2 5/2/2 6/3/2 3/4/2\n";
-const char* kLeftTriangle =
-    "v -1 -1 0\nv 0 -1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvn 0 0 1\n"
-    "f 1/1/1 2/2/1 3/2/1\n";
 
 class MeshTest : public testing::Test {
  protected:
   void SetUp() override {
-    glViewport(0, 0, kSize, kSize);
+    glViewport(0, 0, kGlSize, kGlSize);
     for (GLenum matrix : {GL_PROJECTION, GL_TEXTURE, GL_MODELVIEW}) {
       glMatrixMode(matrix);
       glLoadIdentity();
     }
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    for (GLenum array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_TEXTURE_COORD_ARRAY}) {
+      glEnableClientState(array);
+    }
     // Lighting makes the normals visible: brightness = the normal's z.
     const GLfloat zero[4] = {0, 0, 0, 1}, one[4] = {1, 1, 1, 1}, fromViewer[4] = {0, 0, 1, 0};
     glEnable(GL_LIGHTING);
@@ -106,43 +60,24 @@ class MeshTest : public testing::Test {
   std::unique_ptr<Mesh_GL> Load(const std::string& name, const std::string& contents,
                                 bool buffers) {
     hasVertexBufferObjects = buffers;
-    ResourceRequest request;
-    request.path = dir.Write(name, contents).c_str();
-    std::unique_ptr<Mesh_GL> mesh(static_cast<Mesh_GL*>(loader.Load(request)));
-    if (mesh) {
-      mesh->path = request.path;
-      mesh->maker = &loader;
-    }
-    return mesh;
+    return CorvaneTest::LoadWith<Mesh_GL>(loader, dir.Write(name, contents).string());
   }
 
   // Draws the meshes in order into a cleared frame and reads it back as RGBA rows.
   std::vector<uint8_t> Picture(std::initializer_list<const Mesh_GL*> meshes) {
     glClear(GL_COLOR_BUFFER_BIT);
     for (const Mesh_GL* mesh : meshes) mesh->Draw();
-    std::vector<uint8_t> pixels(kSize * kSize * 4);
+    std::vector<uint8_t> pixels(kGlSize * kGlSize * 4);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, kSize, kSize, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glReadPixels(0, 0, kGlSize, kGlSize, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     return pixels;
   }
   static const uint8_t* At(const std::vector<uint8_t>& picture, int x, int y) {
-    return picture.data() + 4 * (y * kSize + x);
-  }
-  static void ExpectTwoQuads(const std::vector<uint8_t>& picture) {
-    const uint8_t* red = At(picture, 8, 32);
-    const uint8_t* green = At(picture, 24, 32);
-    const uint8_t* halfRed = At(picture, 40, 32);
-    const uint8_t* halfGreen = At(picture, 56, 32);
-    EXPECT_TRUE(red[0] == 255 && red[1] == 0 && red[2] == 0);
-    EXPECT_TRUE(green[0] == 0 && green[1] == 255 && green[2] == 0);
-    EXPECT_NEAR(halfRed[0], 128, 1);
-    EXPECT_EQ(halfRed[1], 0);
-    EXPECT_NEAR(halfGreen[1], 128, 1);
-    EXPECT_EQ(halfGreen[0], 0);
+    return picture.data() + 4 * (y * kGlSize + x);
   }
 
-  ScratchDir dir{"mesh"};
+  CorvaneTest::ScratchDir dir{"mesh"};
   MeshLoader_GL loader{true};
   GLuint texture = 0;
 };
@@ -161,10 +96,14 @@ TEST_F(MeshTest, BuffersAndClientMemoryDrawTheSamePicture) {
   ASSERT_GE(sharedIndices->size(), 12u);
   EXPECT_EQ((*sharedIndices)[11], 11u);
 
-  const std::vector<uint8_t> fromBuffers = Picture({buffered.get()});
+  const std::vector<uint8_t> picture = Picture({buffered.get()});
   EXPECT_EQ(boundVertexBuffer, buffered->vertexBuffer);
-  ExpectTwoQuads(fromBuffers);
-  EXPECT_EQ(Picture({client.get()}), fromBuffers);
+  // Red, green, then both at half brightness.
+  const int expected[4][3] = {{255, 0, 0}, {0, 255, 0}, {128, 0, 0}, {0, 128, 0}};
+  for (int i = 0; i < 4; ++i) {
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(At(picture, 8 + 16 * i, 32)[c], expected[i][c], 1);
+  }
+  EXPECT_EQ(Picture({client.get()}), picture);
 }
 
 TEST_F(MeshTest, AKmdlOfOneHundredBytesIsOneTriangle) {
@@ -187,17 +126,19 @@ TEST_F(MeshTest, ANewMeshBetweenTwoDrawsDoesNotMakeTheNextSkipItsBind) {
   ASSERT_NE(quads, nullptr);
   const std::vector<uint8_t> alone = Picture({quads.get()});
   // Building binds the new mesh's buffers: the quads must bind theirs again.
-  std::unique_ptr<Mesh_GL> triangle = Load("left.obj", kLeftTriangle, true);
+  std::unique_ptr<Mesh_GL> triangle =
+      Load("left.obj",
+           "v -1 -1 0\nv 0 -1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvn 0 0 1\nf 1/1/1 2/2/1 3/2/1\n", true);
   ASSERT_NE(triangle, nullptr);
   EXPECT_EQ(Picture({quads.get()}), alone);
   // Drawn in turn, each mesh draws its own corners.
-  const std::vector<uint8_t> both = Picture({triangle.get(), quads.get(), triangle.get()});
-  EXPECT_EQ(both, alone);
+  EXPECT_EQ(Picture({triangle.get(), quads.get(), triangle.get()}), alone);
   EXPECT_EQ(boundVertexBuffer, triangle->vertexBuffer);
 }
 
 TEST_F(MeshTest, ReleaseAndRestoreKeepMeshesDrawable) {
   for (bool buffers : {true, false}) {
+    SCOPED_TRACE(buffers ? "buffers" : "client memory");
     std::unique_ptr<Mesh_GL> mesh = Load("quads.obj", kTwoQuads, buffers);
     ASSERT_NE(mesh, nullptr);
     const std::vector<uint8_t> before = Picture({mesh.get()});
@@ -206,12 +147,12 @@ TEST_F(MeshTest, ReleaseAndRestoreKeepMeshesDrawable) {
     EXPECT_EQ(boundVertexBuffer, Mesh_GL::kNoBuffer);
     mesh->RestoreGpuObjects();
     EXPECT_EQ(mesh->vertexCount, 12u);
-    EXPECT_EQ(Picture({mesh.get()}), before) << (buffers ? "buffers" : "client memory");
+    EXPECT_EQ(Picture({mesh.get()}), before);
   }
 }
 
 TEST_F(MeshTest, FilesThatDoNotReadGiveNoMeshOrAnEmptyOne) {
-  CapturedLog log;
+  CorvaneTest::CapturedLog log;
   EXPECT_EQ(Load("bad.obj", "v 0 0 0\nf 1/1/1 1/1/1\n", true), nullptr);
   EXPECT_EQ(Load("bad.kmdl", "\xFF\xFF\xFF\x7F", true), nullptr);
   // The file is gone when the context is replaced: the mesh stays, empty and undrawn.
@@ -222,7 +163,6 @@ TEST_F(MeshTest, FilesThatDoNotReadGiveNoMeshOrAnEmptyOne) {
   mesh->RestoreGpuObjects();
   EXPECT_EQ(mesh->vertexCount, 0u);
   EXPECT_EQ(mesh->vertexBuffer, Mesh_GL::kNoBuffer);
-  std::vector<uint8_t> picture = Picture({mesh.get()});
-  EXPECT_EQ(At(picture, 8, 32)[2], 64);
+  EXPECT_EQ(At(Picture({mesh.get()}), 8, 32)[2], 64);
   EXPECT_EQ(log.Lines().size(), 3u) << log.Text();
 }
