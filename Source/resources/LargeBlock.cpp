@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <utility>
 
 namespace CorvaneEngine {
 
@@ -33,6 +35,10 @@ void* MapAligned(size_t size) {
   return reinterpret_cast<void*>(aligned);
 }
 
+std::mutex keptLock;
+void* keptBlock = nullptr;  // guarded by keptLock, as is keptSize
+size_t keptSize = 0;        // its mapped size
+
 }  // namespace
 
 void* LargeBlock::Allocate(size_t bytes) {
@@ -40,13 +46,43 @@ void* LargeBlock::Allocate(size_t bytes) {
   return MapAligned(MappedSize(bytes));
 }
 
+void* LargeBlock::AllocateUncleared(size_t bytes) {
+  if (bytes >= kMappedFrom) {
+    const size_t size = MappedSize(bytes);
+    void* block = nullptr;
+    size_t blockSize = 0;
+    {
+      std::lock_guard<std::mutex> lock(keptLock);
+      if (keptBlock != nullptr && keptSize >= size) {
+        block = keptBlock;
+        blockSize = keptSize;
+        keptBlock = nullptr;
+      }
+    }
+    if (block != nullptr) {
+      // Both sizes are whole huge pages, so the rest can go back on its own.
+      if (blockSize > size) ::munmap(static_cast<char*>(block) + size, blockSize - size);
+      return block;
+    }
+  }
+  return Allocate(bytes);
+}
+
 void LargeBlock::Free(void* block, size_t bytes) {
   if (block == nullptr) return;
   if (bytes < kMappedFrom) {
     std::free(block);
-  } else {
-    ::munmap(block, MappedSize(bytes));
+    return;
   }
+  const size_t size = MappedSize(bytes);
+  void* dropped = block;
+  size_t droppedSize = size;
+  if (size <= kKeptBytes) {
+    std::lock_guard<std::mutex> lock(keptLock);
+    std::swap(dropped, keptBlock);
+    std::swap(droppedSize, keptSize);
+  }
+  if (dropped != nullptr) ::munmap(dropped, droppedSize);
 }
 
 void* LargeBlock::Grow(void* block, size_t oldBytes, size_t usedBytes, size_t newBytes) {

@@ -9,9 +9,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
+#include <mutex>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -74,6 +78,17 @@ struct Chunk {
   uint64_t shortLines = 0;
   bool badFace = false;  // a face with other than 3 or 4 references: the file gives no mesh
   bool noMemory = false;
+
+  // Empties the chunk but keeps its memory.
+  void Clear() {
+    positions.count = normals.count = texCoords.count = references.count = faceSizes.count = 0;
+    cornerCount = shortLines = 0;
+    badFace = noMemory = false;
+  }
+  size_t CapacityBytes() const {
+    return (positions.capacity + normals.capacity + texCoords.capacity) * sizeof(float) +
+           references.capacity * sizeof(Reference) + faceSizes.capacity;
+  }
 };
 
 // ---- Numbers, read as formatted stream extraction reads them ----
@@ -378,33 +393,35 @@ class FileText {
   size_t tailLines = 0;   // bytes of `tail` up to and with its '\n'
 };
 
-// Parses [begin, end) of the mapped file and then its copied last line.
-void ParseRange(const FileText& file, const char* begin, const char* end, Chunk& chunk) {
+// Parses [begin, end) of the mapped file, and then its copied last line when `last`.
+void ParseRange(const FileText& file, const char* begin, const char* end, bool last, Chunk& chunk) {
   LineParser(file.map + file.size, chunk).Parse(begin, end);
-  if (!chunk.badFace && file.tailLines > 0) {
+  if (last && !chunk.badFace && file.tailLines > 0) {
     LineParser(file.tail.data() + file.tail.size(), chunk)
         .Parse(file.tail.data(), file.tail.data() + file.tailLines);
   }
 }
 
-// Runs `mine` on the calling thread and `theirs` on a second one, or after `mine` when no thread
-// can be had.
-template <typename Mine, typename Theirs>
-void SideBySide(Mine mine, Theirs theirs) {
+// Runs `work` on the calling thread and on a second one (only on the calling thread when no
+// thread can be had).
+template <typename Work>
+void OnTwoThreads(Work work) {
   std::thread helper;
   try {
-    helper = std::thread(theirs);
+    helper = std::thread(work);
   } catch (const std::system_error&) {
-    mine();
-    theirs();
-    return;
   }
-  mine();
-  helper.join();
+  work();
+  if (helper.joinable()) helper.join();
 }
 
-// Files below this size are not worth a second thread.
+// Files below this size are read on one thread. Larger ones are cut into blocks of at least
+// kBlockSize (at most kMaxBlocks), which two threads take in turn: vertex lines parse several
+// times slower than face lines, and they usually sit together at the front of the file, so two
+// fixed halves would leave one thread waiting for the other.
 constexpr size_t kSplitSize = 4u << 20;
+constexpr size_t kBlockSize = 1u << 20;
+constexpr int kMaxBlocks = 24;
 
 // The joined vertex lists of the whole file.
 struct Lists {
@@ -456,48 +473,106 @@ Written PutCorners(const Chunk& chunk, const Lists& lists, MeshVertex* out) {
   return written;
 }
 
+// The lists of one read. The last read's lists are kept for the next one (up to
+// kKeptScratchBytes): meshes are mostly loaded one after another, and fresh memory costs the
+// kernel about a third as much time as parsing the text that fills it.
+struct Scratch {
+  Chunk chunks[kMaxBlocks];
+};
+constexpr size_t kKeptScratchBytes = size_t{192} << 20;
+std::mutex spareLock;
+std::unique_ptr<Scratch> spare;  // guarded by spareLock
+
+class ScratchLease {
+ public:
+  ScratchLease() {
+    {
+      std::lock_guard<std::mutex> lock(spareLock);
+      scratch = std::move(spare);
+    }
+    if (scratch == nullptr) {
+      scratch.reset(new (std::nothrow) Scratch());
+    } else {
+      for (Chunk& chunk : scratch->chunks) chunk.Clear();
+    }
+  }
+  ~ScratchLease() {
+    if (scratch == nullptr) return;
+    size_t bytes = 0;
+    for (const Chunk& chunk : scratch->chunks) bytes += chunk.CapacityBytes();
+    if (bytes > kKeptScratchBytes) return;
+    std::lock_guard<std::mutex> lock(spareLock);
+    if (spare == nullptr) spare = std::move(scratch);
+  }
+  ScratchLease(const ScratchLease&) = delete;
+  ScratchLease& operator=(const ScratchLease&) = delete;
+
+  std::unique_ptr<Scratch> scratch;
+};
+
 }  // namespace
 
 MeshData* ObjReader::Read(const char* path) {
-  Chunk chunks[2];
-  int chunkCount = 1;
+  ScratchLease lease;
+  if (lease.scratch == nullptr) {
+    Log << "Resource Error: no memory to read \"" << path << "\"." << std::endl;
+    return nullptr;
+  }
+  Chunk* const chunks = lease.scratch->chunks;
+  int blockCount = 1;
   {
     FileText file;
     if (!file.Open(path)) {
       Log << "Can not load: \"" << path << "\"." << std::endl;
       return nullptr;
     }
-    // Two line ranges for large files: the second begins after the line break nearest the middle.
-    const char* begin = file.map;
-    const char* end = file.map + file.wholeLines;
-    const char* middle = end;
+    // Block b is [bounds[b], bounds[b + 1]); every inner bound follows a line break.
+    const char* bounds[kMaxBlocks + 1];
+    bounds[0] = file.map;
     if (file.wholeLines >= kSplitSize && std::thread::hardware_concurrency() > 1) {
-      middle = static_cast<const char*>(std::memchr(begin + file.wholeLines / 2, '\n',
-                                                    file.wholeLines - file.wholeLines / 2)) +
-               1;
-      chunkCount = middle < end ? 2 : 1;
+      const size_t wanted = file.wholeLines / kBlockSize;
+      blockCount = wanted < kMaxBlocks ? static_cast<int>(wanted) : kMaxBlocks;
     }
-    Chunk& last = chunks[chunkCount - 1];
-    if (chunkCount == 2) {
-      SideBySide([&] { LineParser(file.map + file.size, chunks[0]).Parse(begin, middle); },
-                 [&] { ParseRange(file, middle, end, last); });
+    const char* const end = file.map + file.wholeLines;
+    for (int b = 1; b < blockCount; ++b) {
+      const char* target = file.map + file.wholeLines / blockCount * b;
+      if (target < bounds[b - 1]) target = bounds[b - 1];
+      const void* lineBreak = std::memchr(target, '\n', static_cast<size_t>(end - target));
+      bounds[b] = lineBreak != nullptr ? static_cast<const char*>(lineBreak) + 1 : end;
+    }
+    bounds[blockCount] = end;
+    if (blockCount == 1) {
+      ParseRange(file, bounds[0], end, true, chunks[0]);
     } else {
-      ParseRange(file, begin, end, last);
+      std::atomic<int> next{0};
+      OnTwoThreads([&] {
+        for (int b = next++; b < blockCount; b = next++) {
+          ParseRange(file, bounds[b], bounds[b + 1], b == blockCount - 1, chunks[b]);
+        }
+      });
     }
   }
 
-  // Numbering runs across the chunks in file order, so the vertex lists are joined first.
+  // Numbering runs across the blocks in file order, so the vertex lists are joined first.
   Chunk& all = chunks[0];
-  Chunk& second = chunks[1];
-  bool noMemory = all.noMemory || second.noMemory ||
-                  !all.positions.Append(second.positions.items, second.positions.count) ||
-                  !all.normals.Append(second.normals.items, second.normals.count) ||
-                  !all.texCoords.Append(second.texCoords.items, second.texCoords.count);
-  if (all.badFace || second.badFace) {
+  bool noMemory = false, badFace = false;
+  uint64_t cornerCount = 0, shortLines = 0;
+  for (int b = 0; b < blockCount; ++b) {
+    const Chunk& chunk = chunks[b];
+    badFace = badFace || chunk.badFace;
+    noMemory = noMemory || chunk.noMemory;
+    cornerCount += chunk.cornerCount;
+    shortLines += chunk.shortLines;
+    if (b > 0 && !noMemory) {
+      noMemory = !all.positions.Append(chunk.positions.items, chunk.positions.count) ||
+                 !all.normals.Append(chunk.normals.items, chunk.normals.count) ||
+                 !all.texCoords.Append(chunk.texCoords.items, chunk.texCoords.count);
+    }
+  }
+  if (badFace) {
     Log << "Too many sided polygon detected!" << std::endl;
     return nullptr;
   }
-  const uint64_t cornerCount = all.cornerCount + second.cornerCount;
   if (noMemory || cornerCount > UINT32_MAX) {
     Log << "Resource Error: \"" << path << "\" is too large to read." << std::endl;
     return nullptr;
@@ -506,29 +581,66 @@ MeshData* ObjReader::Read(const char* path) {
     std::cerr << path << " does not contain any vertices" << std::endl;
     return nullptr;
   }
-  if (all.shortLines + second.shortLines > 0) {
-    Log << "WARNING: \"" << path << "\": " << all.shortLines + second.shortLines
+  if (shortLines > 0) {
+    Log << "WARNING: \"" << path << "\": " << shortLines
         << " vertex lines with too few numbers; the missing numbers read as 0." << std::endl;
   }
 
-  MeshData* data = MeshData::Allocate(static_cast<uint32_t>(cornerCount));
+  // Every corner is written before it is read, so the block need not be cleared first.
+  MeshData* data = MeshData::Allocate(0);
+  if (data != nullptr && cornerCount > 0) {
+    data->blockBytes = static_cast<size_t>(cornerCount) * sizeof(MeshVertex);
+    data->vertices = static_cast<MeshVertex*>(LargeBlock::AllocateUncleared(data->blockBytes));
+    if (data->vertices == nullptr) {
+      MeshData::Free(data);
+      data = nullptr;
+    }
+  }
   if (data == nullptr) {
     Log << "Resource Error: no memory for the corners of \"" << path << "\"." << std::endl;
     return nullptr;
   }
-  // The second chunk's corners go after every corner the first could give; the two threads
-  // fill their parts (and fault in their pages) side by side.
   const Lists lists{all.positions.items,   all.positions.count / 3, all.normals.items,
                     all.normals.count / 3, all.texCoords.items,     all.texCoords.count / 2};
-  Written first, rest;
-  if (chunkCount == 2) {
-    SideBySide([&] { first = PutCorners(all, lists, data->vertices); },
-               [&] { rest = PutCorners(second, lists, data->vertices + all.cornerCount); });
-  } else {
-    first = PutCorners(all, lists, data->vertices);
+  // The blocks' corners in two runs of about equal size, [0, split) and [split, blockCount); the
+  // second run's corners go after every corner the first could give, so the two threads fill
+  // their parts (and fault in their pages) side by side.
+  int split = blockCount;
+  uint64_t firstPlanned = cornerCount;
+  if (blockCount > 1) {
+    uint64_t before = 0;
+    for (split = 0; split < blockCount && 2 * (before + chunks[split].cornerCount) <= cornerCount;
+         ++split) {
+      before += chunks[split].cornerCount;
+    }
+    firstPlanned = before;
   }
-  if (first.corners < all.cornerCount && rest.corners > 0) {  // faces were left out: close up
-    std::memmove(data->vertices + first.corners, data->vertices + all.cornerCount,
+  auto putRun = [&](int from, int to, MeshVertex* out) {
+    Written run;
+    for (int b = from; b < to; ++b) {
+      const Written part = PutCorners(chunks[b], lists, out + run.corners);
+      run.corners += part.corners;
+      run.leftOut += part.leftOut;
+    }
+    return run;
+  };
+  Written first, rest;
+  if (split < blockCount) {
+    std::atomic<int> next{0};
+    OnTwoThreads([&] {
+      for (int run = next++; run < 2; run = next++) {
+        if (run == 0) {
+          first = putRun(0, split, data->vertices);
+        } else {
+          rest = putRun(split, blockCount, data->vertices + firstPlanned);
+        }
+      }
+    });
+  } else {
+    first = putRun(0, blockCount, data->vertices);
+  }
+  if (first.corners < firstPlanned && rest.corners > 0) {  // faces were left out: close up
+    std::memmove(data->vertices + first.corners, data->vertices + firstPlanned,
                  rest.corners * sizeof(MeshVertex));
   }
   data->vertexCount = static_cast<uint32_t>(first.corners + rest.corners);
