@@ -275,3 +275,38 @@ TEST(KmdlReader, CountsAreCheckedAgainstTheFile) {
   ASSERT_EQ(log.Lines().size(), 4u) << log.Text();
   EXPECT_NE(log.Lines()[0].find("claims 4294967295 vertices but holds only 3"), std::string::npos);
 }
+
+// Large reads one after another reuse the previous read's memory (its lists and, once freed, its
+// corners); nothing of the first file may show in the second.
+TEST(ObjReader, ReadsOneAfterAnotherCarryNothingOver) {
+  ScratchDir dir("obj-reuse");
+  auto faces = [](const char* face, int count) {
+    std::string text = kNumbered;
+    for (int i = 0; i < count; ++i) text += face;
+    return text;
+  };
+  // 150,000 and 135,000 corners: blocks of more than 4 MB.
+  Data first = ReadObjText(dir, faces("f 1/1/1 2/2/2 3/3/3\n", 50000));
+  ASSERT_NE(first, nullptr);
+  ASSERT_EQ(first->vertexCount, 150000u);
+  ExpectCorner(first->vertices[149999], 3, 3, 3);
+  first.reset();
+
+  // Every tenth face names a missing vertex and is left out, so fewer corners are written than
+  // were planned; the last line has no line break.
+  std::string text = kNumbered;
+  for (int i = 0; i < 50000; ++i)
+    text += i % 10 == 9 ? "f 4/3/2 1/1/1 9/1/1\n" : "f 4/3/2 3/2/1 2/4/3\n";
+  text.pop_back();
+  CapturedLog log;
+  Data second = ReadObjText(dir, text);
+  ASSERT_NE(second, nullptr);
+  ASSERT_EQ(second->vertexCount, 135000u);
+  for (uint32_t i = 0; i < second->vertexCount; i += 3) {
+    const MeshVertex* v = second->vertices + i;
+    ASSERT_TRUE(v[0].position[0] == 40.0f && v[0].texCoord[0] == 0.375f && v[0].normal[1] == 2.0f &&
+                v[1].position[0] == 30.0f && v[2].normal[1] == 3.0f)
+        << "corner " << i;
+  }
+  EXPECT_NE(log.Text().find(" 5000 faces left out"), std::string::npos) << log.Text();
+}
