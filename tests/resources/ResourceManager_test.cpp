@@ -32,27 +32,27 @@ struct Journal {
     Resource* result;
   };
   std::mutex lock;
+  std::condition_variable changed;
   std::vector<std::string> events;
   std::vector<Load> loads;
-  std::condition_variable changed;
   bool gateOpen = true;
 
   void Add(const std::string& event) {
     std::lock_guard<std::mutex> hold(lock);
     events.push_back(event);
-    changed.notify_all();
   }
   void SetGate(bool open) {
     std::lock_guard<std::mutex> hold(lock);
     gateOpen = open;
     changed.notify_all();
   }
-  std::vector<Load> Loads() { return Copy(loads); }
-  std::vector<std::string> Events() { return Copy(events); }
-  template <typename T>
-  std::vector<T> Copy(const std::vector<T>& list) {
+  std::vector<Load> Loads() {
     std::lock_guard<std::mutex> hold(lock);
-    return list;
+    return loads;
+  }
+  std::vector<std::string> Events() {
+    std::lock_guard<std::mutex> hold(lock);
+    return events;
   }
 };
 
@@ -71,25 +71,23 @@ class TestResource : public Resource {
 // Loads "*.dat" files; names containing "broken" cannot be used. Waits at the journal's gate.
 class TestMaker : public ResourceMaker {
  public:
-  TestMaker(bool mainThreadOnly, Journal& journal, std::string tag = "maker")
-      : ResourceMaker(mainThreadOnly), journal(journal), tag(std::move(tag)) {}
+  TestMaker(bool mainThreadOnly, Journal& journal)
+      : ResourceMaker(mainThreadOnly),
+        journal(journal),
+        tag(mainThreadOnly ? "main maker" : "background maker") {}
   ~TestMaker() override { journal.Add(tag + " destroyed"); }
 
   Resource* Load(const ResourceRequest& request) override {
-    std::string path = request.path.CStr();
-    std::string name = path.substr(path.find_last_of('/') + 1);
+    const std::string path = request.path.CStr();
+    const std::string name = path.substr(path.find_last_of('/') + 1);
     const Clock::time_point start = Clock::now();
     journal.Add("load " + name);
-    {
-      std::unique_lock<std::mutex> hold(journal.lock);
-      journal.changed.wait(hold, [this] { return journal.gateOpen; });
-    }
+    std::unique_lock<std::mutex> hold(journal.lock);
+    journal.changed.wait(hold, [this] { return journal.gateOpen; });
     Resource* result =
         name.find("broken") == std::string::npos ? new TestResource(journal, name) : nullptr;
-    std::lock_guard<std::mutex> hold(journal.lock);
     journal.loads.push_back({name, std::this_thread::get_id(), start, result});
     journal.events.push_back("loaded " + name);
-    journal.changed.notify_all();
     return result;
   }
   bool SupportsExtension(const SharedString& extension) const override {
@@ -111,15 +109,21 @@ bool WaitUntil(Condition condition) {
   return true;
 }
 
+std::vector<std::string> Numbered(int count) {
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) names.push_back("f" + std::to_string(i) + ".dat");
+  return names;
+}
+
 class ResourceManagerTest : public ::testing::Test {
  protected:
-  ResourceManagerTest() : folder("resources") {
-    manager = new ResourceManager();
-    manager->RegisterMaker(new TestMaker(true, journal, "main maker"), kMainType);
-    manager->RegisterMaker(new TestMaker(false, journal, "background maker"), kBackgroundType);
+  ResourceManagerTest() : folder("resources"), manager(new ResourceManager()) {
+    manager->RegisterMaker(new TestMaker(true, journal), kMainType);
+    manager->RegisterMaker(new TestMaker(false, journal), kBackgroundType);
   }
   ~ResourceManagerTest() override { delete manager; }
 
+  // Writes the files into a new sub-folder and returns its path.
   std::string Folder(const std::string& sub, const std::vector<std::string>& files) {
     for (const std::string& file : files) folder.Write(sub + "/" + file, "x");
     return (folder.Path() / sub).string();
@@ -129,6 +133,10 @@ class ResourceManagerTest : public ::testing::Test {
     return static_cast<int>(std::count_if(loads.begin(), loads.end(),
                                           [&](const Journal::Load& l) { return l.name == name; }));
   }
+  ResourceStatus Status(const std::string& name) {
+    return manager->GetStatus(NameHash(name.c_str()));
+  }
+  Resource* Get(const std::string& name) { return manager->Get(NameHash(name.c_str())); }
 
   Journal journal;
   CorvaneTest::ScratchDir folder;
@@ -140,89 +148,99 @@ class ResourceManagerTest : public ::testing::Test {
 TEST_F(ResourceManagerTest, RegistrationAndFolderScan) {
   EXPECT_EQ(manager->RegisterMaker(nullptr, NameHash("Other")), 1);
   // A second maker under a taken id: answered 0, the first stays, the second is destroyed.
-  EXPECT_EQ(manager->RegisterMaker(new TestMaker(false, journal, "duplicate"), kMainType), 0);
-  EXPECT_EQ(journal.Events(), std::vector<std::string>{"duplicate destroyed"});
+  EXPECT_EQ(manager->RegisterMaker(new TestMaker(false, journal), kMainType), 0);
+  EXPECT_EQ(journal.Events(), std::vector<std::string>{"background maker destroyed"});
 
   const std::string first = Folder("a", {"ship.dat", "ship.DAT", "photo.dato", "nodot", "x.dat/y"});
-  const std::string second = Folder("b", {"ship.dat", "other.dat"});
   EXPECT_EQ(manager->AddDirectory((folder.Path() / "missing").c_str(), kMainType), 2);
   EXPECT_EQ(manager->AddDirectory(first.c_str(), NameHash("NoSuchType")), 1);
-  EXPECT_EQ(manager->GetStatus(NameHash("ship.dat")), ResourceStatus::Unknown);
+  EXPECT_EQ(Status("ship.dat"), ResourceStatus::Unknown);
   EXPECT_EQ(manager->AddDirectory(first.c_str(), kMainType), 0);
-  EXPECT_EQ(manager->AddDirectory(second.c_str(), kMainType), 0);
-
-  auto status = [&](const char* name) { return manager->GetStatus(NameHash(name)); };
-  EXPECT_EQ(status("ship.dat"), ResourceStatus::QueuedForMainThread);
-  EXPECT_EQ(status("other.dat"), ResourceStatus::QueuedForMainThread);
-  EXPECT_EQ(status("x.dat"), ResourceStatus::QueuedForMainThread);  // a folder counts as a file
-  EXPECT_EQ(status("ship.DAT"), ResourceStatus::Unknown);
-  EXPECT_EQ(status("photo.dato"), ResourceStatus::Unknown);
-  EXPECT_EQ(status("nodot"), ResourceStatus::Unknown);
+  EXPECT_EQ(manager->AddDirectory(Folder("b", {"ship.dat", "other.dat"}).c_str(), kMainType), 0);
+  // A folder named like a file counts as one; the extension match is exact.
+  for (const char* name : {"ship.dat", "other.dat", "x.dat"}) {
+    EXPECT_EQ(Status(name), ResourceStatus::QueuedForMainThread) << name;
+  }
+  for (const char* name : {"ship.DAT", "photo.dato", "nodot"}) {
+    EXPECT_EQ(Status(name), ResourceStatus::Unknown) << name;
+  }
   // Of two files with the same name, the folder added first wins.
-  Resource* ship = manager->Get(NameHash("ship.dat"));
+  Resource* ship = Get("ship.dat");
   ASSERT_NE(ship, nullptr);
   EXPECT_EQ(std::string(ship->path.CStr()), first + "/ship.dat");
 }
 
-TEST_F(ResourceManagerTest, MainThreadFilesLoadOnlyInGetAndOnlyOnce) {
-  const std::string dir = Folder("main", {"a.dat", "b.dat", "broken.dat"});
+TEST_F(ResourceManagerTest, MainThreadFilesLoadOnlyInGetOnceAndReleaseRestoreInOneOrder) {
+  const std::string dir = Folder("main", {"a.dat", "b.dat", "c.dat", "broken.dat"});
   ASSERT_EQ(manager->AddDirectory(dir.c_str(), kMainType), 0);
   // Let the resource thread make several passes: a background file behind them shows it ran.
   ASSERT_EQ(manager->AddDirectory(Folder("bg", {"marker.dat"}).c_str(), kBackgroundType), 0);
   ASSERT_TRUE(WaitUntil([&] { return LoadsOf("marker.dat") == 1; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(250));
-  EXPECT_EQ(LoadsOf("a.dat") + LoadsOf("b.dat") + LoadsOf("broken.dat"), 0);
-  EXPECT_EQ(manager->GetStatus(NameHash("a.dat")), ResourceStatus::QueuedForMainThread);
+  EXPECT_EQ(journal.Loads().size(), 1u);
+  EXPECT_EQ(Status("a.dat"), ResourceStatus::QueuedForMainThread);
 
-  Resource* a = manager->Get(NameHash("a.dat"));
+  Resource* a = Get("a.dat");
   ASSERT_NE(a, nullptr);
   EXPECT_EQ(journal.Loads().back().thread, std::this_thread::get_id());
   EXPECT_EQ(journal.Loads().back().result, a);
   EXPECT_EQ(std::string(a->path.CStr()), dir + "/a.dat");
   ASSERT_NE(a->maker, nullptr);
   EXPECT_TRUE(a->maker->mainThreadOnly);
-  EXPECT_EQ(manager->GetStatus(NameHash("a.dat")), ResourceStatus::Loaded);
-  EXPECT_EQ(manager->Get(NameHash("a.dat")), a);
+  EXPECT_EQ(Status("a.dat"), ResourceStatus::Loaded);
+  EXPECT_EQ(Get("a.dat"), a);
 
   // A file its maker cannot use: null, then Unknown, and it is not tried again.
-  EXPECT_EQ(manager->Get(NameHash("broken.dat")), nullptr);
-  EXPECT_EQ(manager->GetStatus(NameHash("broken.dat")), ResourceStatus::Unknown);
-  EXPECT_EQ(manager->Get(NameHash("broken.dat")), nullptr);
+  EXPECT_EQ(Get("broken.dat"), nullptr);
+  EXPECT_EQ(Status("broken.dat"), ResourceStatus::Unknown);
+  EXPECT_EQ(Get("broken.dat"), nullptr);
   EXPECT_EQ(LoadsOf("broken.dat"), 1);
 
   // Adding the folder again queues only what is not loaded yet.
   ASSERT_EQ(manager->AddDirectory(dir.c_str(), kMainType), 0);
-  EXPECT_EQ(manager->GetStatus(NameHash("a.dat")), ResourceStatus::Loaded);
-  EXPECT_EQ(manager->GetStatus(NameHash("b.dat")), ResourceStatus::QueuedForMainThread);
-  EXPECT_EQ(manager->Get(NameHash("a.dat")), a);
+  EXPECT_EQ(Status("a.dat"), ResourceStatus::Loaded);
+  EXPECT_EQ(Status("b.dat"), ResourceStatus::QueuedForMainThread);
+  EXPECT_EQ(Get("a.dat"), a);
   EXPECT_EQ(LoadsOf("a.dat"), 1);
+
+  // Release and restore visit every loaded resource, both in the same order.
+  Get("b.dat");
+  Get("c.dat");
+  const size_t before = journal.Events().size();
+  manager->ReleaseAllGpuObjects();
+  manager->RestoreAllGpuObjects();
+  const auto events = journal.Events();
+  std::vector<std::string> released, restored;
+  for (size_t i = before; i < events.size(); ++i) {
+    (events[i].rfind("release ", 0) == 0 ? released : restored).push_back(events[i].substr(8));
+  }
+  EXPECT_EQ(released.size(), 4u);  // with the marker
+  EXPECT_EQ(released, restored);
+  EXPECT_EQ(Status("a.dat"), ResourceStatus::Loaded);  // the lock was given back
 }
 
 TEST_F(ResourceManagerTest, BackgroundFilesGoQueuedLoadingLoaded) {
   journal.SetGate(false);
   ASSERT_EQ(manager->AddDirectory(Folder("bg", {"a.dat", "b.dat"}).c_str(), kBackgroundType), 0);
-  NameHash taken("a.dat"), other("b.dat");
+  std::string taken = "a.dat", other = "b.dat";
   ASSERT_TRUE(WaitUntil([&] { return !journal.Events().empty(); }));
-  if (manager->GetStatus(taken) != ResourceStatus::Loading) std::swap(taken, other);
-  EXPECT_EQ(manager->GetStatus(taken), ResourceStatus::Loading);
+  if (Status(taken) != ResourceStatus::Loading) std::swap(taken, other);
+  EXPECT_EQ(Status(taken), ResourceStatus::Loading);
   // The resource thread is held inside the first load, so the other file stays queued.
-  EXPECT_EQ(manager->GetStatus(other), ResourceStatus::Queued);
+  EXPECT_EQ(Status(other), ResourceStatus::Queued);
 
   // A Get that finds the file Loading waits for the resource thread and returns its object.
-  std::atomic<bool> getting{false};
   std::thread opener([&] {
-    while (!getting) std::this_thread::yield();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     journal.SetGate(true);
   });
-  getting = true;
-  Resource* resource = manager->Get(taken);
+  Resource* resource = Get(taken);
   opener.join();
   ASSERT_NE(resource, nullptr);
-  EXPECT_EQ(manager->GetStatus(taken), ResourceStatus::Loaded);
+  EXPECT_EQ(Status(taken), ResourceStatus::Loaded);
   EXPECT_FALSE(resource->maker->mainThreadOnly);
 
-  ASSERT_TRUE(WaitUntil([&] { return manager->GetStatus(other) == ResourceStatus::Loaded; }));
+  ASSERT_TRUE(WaitUntil([&] { return Status(other) == ResourceStatus::Loaded; }));
   auto loads = journal.Loads();
   ASSERT_EQ(loads.size(), 2u);
   EXPECT_EQ(resource, loads[0].result);
@@ -232,12 +250,7 @@ TEST_F(ResourceManagerTest, BackgroundFilesGoQueuedLoadingLoaded) {
 TEST_F(ResourceManagerTest, ResourceThreadLoadsOneFilePer100Milliseconds) {
   const std::vector<std::string> names = {"1.dat", "2.dat", "3.dat", "broken.dat", "5.dat"};
   ASSERT_EQ(manager->AddDirectory(Folder("bg", names).c_str(), kBackgroundType), 0);
-  ASSERT_TRUE(WaitUntil([&] {
-    return std::all_of(names.begin(), names.end(), [&](const std::string& n) {
-      ResourceStatus s = manager->GetStatus(NameHash(n.c_str()));
-      return s == ResourceStatus::Loaded || s == ResourceStatus::Unknown;
-    });
-  }));
+  ASSERT_TRUE(WaitUntil([&] { return journal.Loads().size() == names.size(); }));
   // A few more passes: the failed file must not come back.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
@@ -250,50 +263,27 @@ TEST_F(ResourceManagerTest, ResourceThreadLoadsOneFilePer100Milliseconds) {
       EXPECT_GE(loads[i].start - loads[i - 1].start, std::chrono::milliseconds(100));
     }
   }
-  EXPECT_EQ(manager->GetStatus(NameHash("broken.dat")), ResourceStatus::Unknown);
-  EXPECT_EQ(manager->Get(NameHash("broken.dat")), nullptr);
-  EXPECT_EQ(manager->GetStatus(NameHash("5.dat")), ResourceStatus::Loaded);
+  EXPECT_EQ(Status("broken.dat"), ResourceStatus::Unknown);
+  EXPECT_EQ(Get("broken.dat"), nullptr);
+  EXPECT_EQ(Status("5.dat"), ResourceStatus::Loaded);
 }
 
 TEST_F(ResourceManagerTest, GetRacingTheResourceThreadNeverSeesNullNorLoadsTwice) {
-  std::vector<std::string> names;
-  for (int i = 0; i < 40; ++i) names.push_back("f" + std::to_string(i) + ".dat");
+  const std::vector<std::string> names = Numbered(40);
   ASSERT_EQ(manager->AddDirectory(Folder("bg", names).c_str(), kBackgroundType), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  for (auto it = names.rbegin(); it != names.rend(); ++it) {
-    EXPECT_NE(manager->Get(NameHash(it->c_str())), nullptr) << *it;
-  }
+  for (auto it = names.rbegin(); it != names.rend(); ++it) EXPECT_NE(Get(*it), nullptr) << *it;
   EXPECT_EQ(journal.Loads().size(), names.size());
 }
 
-TEST_F(ResourceManagerTest, ReleaseAndRestoreVisitEveryResourceInOneOrder) {
-  ASSERT_EQ(manager->AddDirectory(Folder("main", {"a.dat", "b.dat", "c.dat"}).c_str(), kMainType),
-            0);
-  for (const char* name : {"a.dat", "b.dat", "c.dat"}) manager->Get(NameHash(name));
-  size_t before = journal.Events().size();
-  manager->ReleaseAllGpuObjects();
-  manager->RestoreAllGpuObjects();
-  auto events = journal.Events();
-  std::vector<std::string> released, restored;
-  for (size_t i = before; i < events.size(); ++i) {
-    (events[i].rfind("release ", 0) == 0 ? released : restored).push_back(events[i].substr(8));
-  }
-  EXPECT_EQ(released.size(), 3u);
-  EXPECT_EQ(released, restored);
-  EXPECT_EQ(manager->GetStatus(NameHash("a.dat")), ResourceStatus::Loaded);  // lock given back
-}
-
 TEST_F(ResourceManagerTest, DestructionJoinsTheLoadUnderWayAndLoadsNothingElse) {
-  std::vector<std::string> names;
-  for (int i = 0; i < 30; ++i) names.push_back("f" + std::to_string(i) + ".dat");
-  ASSERT_EQ(manager->AddDirectory(Folder("bg", names).c_str(), kBackgroundType), 0);
+  ASSERT_EQ(manager->AddDirectory(Folder("bg", Numbered(30)).c_str(), kBackgroundType), 0);
   journal.SetGate(false);
   ASSERT_TRUE(WaitUntil([&] {
     auto events = journal.Events();
     return std::any_of(events.begin(), events.end(),
                        [](const std::string& e) { return e.rfind("load ", 0) == 0; });
   }));
-
   std::thread destroyer([&] { delete manager; });
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let it reach the join
   journal.SetGate(true);
