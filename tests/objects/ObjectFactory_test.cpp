@@ -32,12 +32,6 @@ class Valued : public GOComponent {
   int* deletions;
 };
 
-std::vector<int> ValuesOf(const std::vector<GOComponent*>& components) {
-  std::vector<int> values;
-  for (GOComponent* c : components) values.push_back(static_cast<Valued*>(c)->value);
-  return values;
-}
-
 const std::string kScale = "<Scale><X>1</X><Y>1</Y><Z>1</Z></Scale>";
 const std::string kAlpha = "<Alpha><Value>0</Value></Alpha>";
 
@@ -81,7 +75,8 @@ TEST_F(ObjectFactoryTest, ComponentsAfterNameArePrototypesInOrderAndObjectsGetCl
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(std::vector<float>(type->scale, type->scale + 3), (std::vector<float>{5, 1, 1}));
   ASSERT_EQ(type->components.size(), 3u);
-  EXPECT_EQ(ValuesOf({type->components[0], type->components[1]}), (std::vector<int>{2, 1}));
+  EXPECT_EQ(static_cast<Valued*>(type->components[0])->value, 2);
+  EXPECT_EQ(static_cast<Valued*>(type->components[1])->value, 1);
 
   EXPECT_EQ(factory->CreateObject("ship"), 0);
   GameObject* object = manager.GetObject(0);

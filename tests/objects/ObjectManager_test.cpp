@@ -42,9 +42,7 @@ TEST(ObjectManager, FreedIdsAreReusedLastFreedFirstBeforeTheTableGrows) {
     EXPECT_EQ(journal, (Lines{"0 update 0.50", "1 update 0.50", "2 update 0.50", "3 update 0.50",
                               "1 shutdown", "1 delete", "3 shutdown", "3 delete"}));
     EXPECT_EQ(manager.FreeIds(), (std::vector<uint32_t>{1, 3}));
-    EXPECT_EQ(manager.GetObject(1), nullptr);
-    EXPECT_EQ(manager.GetObject(-1), nullptr);
-    EXPECT_EQ(manager.GetObject(4), nullptr);
+    for (int id : {1, -1, 4}) EXPECT_EQ(manager.GetObject(id), nullptr) << id;
     EXPECT_NE(manager.GetObject(2), nullptr);
 
     EXPECT_EQ(ObjectManager::AddObject(new GameObject()), 3);

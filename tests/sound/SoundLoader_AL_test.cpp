@@ -59,7 +59,7 @@ TEST(SoundLoader, UndecodableFilesLogAlutErrorAndLeaveNothingBehind) {
   const auto empty = rig.dir.Write("empty.wav", "");
   const auto noise = rig.dir.Write("noise.wav", "this is not a sound file at all");
   // The resource thread tries the folder's broken file and drops it.
-  ASSERT_TRUE(WaitFor([] { return Status("broken.wav") == ResourceStatus::Unknown; }));
+  ASSERT_TRUE(Settled("broken.wav", ResourceStatus::Unknown));
   CorvaneTest::CapturedLog log;
   EXPECT_EQ(LoadFile(empty), nullptr);
   EXPECT_EQ(LoadFile(noise), nullptr);

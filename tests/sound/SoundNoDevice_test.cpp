@@ -12,7 +12,7 @@ TEST(SoundWithoutDevice, EveryOperationLogsOrDoesNothing) {
   ConfigureOpenAL(dir.Path() / "alsoft.conf", "wave", "");
   CorvaneTest::CapturedLog log;
   SoundRig rig("sound-nodevice", {{"tone.wav", ToneWav(0.1, 0.5)}});
-  ASSERT_TRUE(WaitFor([] { return Status("tone.wav") == ResourceStatus::Unknown; }));
+  ASSERT_TRUE(Settled("tone.wav", ResourceStatus::Unknown));
   SoundSystem_AL& sound = *rig.system;
   sound.PlaySound("tone.wav", true);
   sound.SetVolume(0.3f);

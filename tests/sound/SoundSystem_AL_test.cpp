@@ -29,12 +29,6 @@ float MaxGain(uint32_t source) {
   return gain;
 }
 
-bool Looping(uint32_t source) {
-  ALint looping = -1;
-  alGetSourcei(source, AL_LOOPING, &looping);
-  return looping == AL_TRUE;
-}
-
 void PlayToTheEnd(const char* name) {
   BasicSoundSystem::instance->PlaySound(name, false);
   ASSERT_TRUE(WaitFor([name] { return SourceState(Sound(name)->source) == AL_STOPPED; }));
@@ -49,7 +43,7 @@ std::string Config(const char* key, const char* value) {
 
 TEST(SoundSystemRecording, BackgroundLoadedSoundPlaysByFileNameAtItsLevelAndLength) {
   SoundRig rig("sound-play", {{"tone.wav", ToneWav(0.3, 0.5)}});
-  ASSERT_TRUE(LoadedInBackground("tone.wav"));
+  ASSERT_TRUE(Settled("tone.wav", ResourceStatus::Loaded));
   EXPECT_EQ(rig.system->SourceCount(), 1u);
   PlayToTheEnd("tone.wav");
   rig.TearDown();
@@ -60,7 +54,7 @@ TEST(SoundSystemRecording, BackgroundLoadedSoundPlaysByFileNameAtItsLevelAndLeng
 
 TEST(SoundSystemRecording, MutedPlaysAreSilentAndUnmutingBringsTheStoredVolume) {
   SoundRig rig("sound-mute", {{"tone.wav", ToneWav(0.3, 0.8)}}, Config("Mute", "True"));
-  ASSERT_TRUE(LoadedInBackground("tone.wav"));
+  ASSERT_TRUE(Settled("tone.wav", ResourceStatus::Loaded));
   ASSERT_TRUE(rig.system->IsMuted());
   PlayToTheEnd("tone.wav");
   rig.system->PlaySound("tone.wav", true);  // loops, silently
@@ -78,80 +72,80 @@ TEST(SoundSystemRecording, MutedPlaysAreSilentAndUnmutingBringsTheStoredVolume) 
   EXPECT_NEAR(heard.peak, 0.4, 0.03);
 }
 
-TEST(SoundSystem, EveryPlaySetsLoopingAndPositionAndAnUnknownNameOnlyLogs) {
-  SoundRig rig("sound-flags", {{"tone.wav", ToneWav(0.5, 0.5)}});
-  BasicSoundSystem* sound = BasicSoundSystem::instance;
-  const uint32_t source = Sound("tone.wav")->source;  // loads it here if not yet loaded
-  {
-    CorvaneTest::CapturedLog log;
-    sound->PlaySound("missing.wav", true);
-    sound->Play("Tone.wav", 1.0f, 0.0f, 0.0f, true);  // names are case-sensitive
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"Resource Error: missing.wav does not exist.",
-                                                     "Resource Error: Tone.wav does not exist."}));
-    EXPECT_EQ(SourceState(source), AL_INITIAL);
-  }
-  sound->Play("tone.wav", true);
-  EXPECT_EQ(SourceState(source), AL_PLAYING);
-  EXPECT_TRUE(Looping(source));
-  sound->Play("tone.wav", 1.0f, 2.0f, 3.0f, false);
-  EXPECT_FALSE(Looping(source));
-  float x = 0, y = 0, z = 0;
-  alGetSource3f(source, AL_POSITION, &x, &y, &z);
-  EXPECT_EQ(std::vector<float>({x, y, z}), std::vector<float>({1.0f, 2.0f, 3.0f}));
-  // A play while muted caps a source whose cap no SetMuted has set.
-  rig.system->SetMuted(true);
-  alSourcef(source, AL_MAX_GAIN, 1.0f);
-  sound->PlaySoundAt("tone.wav", 0.0f, 0.0f, 0.0f, true);
-  EXPECT_EQ(MaxGain(source), 0.0f);
-}
-
-TEST(SoundSystem, VolumeIsClampedWhenSetOnlyAndCapsEverySourceUnlessMuted) {
-  SoundRig rig("sound-volume", {{"a.wav", ToneWav(0.1, 0.5)}, {"b.wav", ToneWav(0.1, 0.5)}},
+TEST(SoundSystem, VolumeMuteEveryPlaysFlagsPauseAndStopOnLoadedSources) {
+  SoundRig rig("sound-controls",
+               {{"playing.wav", ToneWav(0.5, 0.5)},
+                {"stopped.wav", ToneWav(0.2, 0.5)},
+                {"idle.wav", ToneWav(0.2, 0.5)},
+                {"paused.wav", ToneWav(0.2, 0.5)}},
                Config("BufferedVolume", "3.0"));
-  SoundSystem_AL& sound = *rig.system;
-  EXPECT_EQ(sound.GetVolume(), 3.0f);
-  EXPECT_EQ(sound.GetBufferedVolume(), 3.0f);
-  EXPECT_FALSE(sound.IsMuted());  // the key missing from the file took its default
-  const uint32_t sources[] = {Sound("a.wav")->source, Sound("b.wav")->source};
-  sound.SetVolume(3.0f);
-  EXPECT_EQ(sound.GetVolume(), 1.0f);
-  sound.SetVolume(-0.2f);
-  EXPECT_EQ(sound.GetBufferedVolume(), 0.0f);
-  sound.SetBufferedVolume(0.4f);
-  EXPECT_EQ(sound.GetVolume(), 0.4f);
-  for (uint32_t source : sources) EXPECT_EQ(MaxGain(source), 0.4f);
-  sound.SetMuted(true);
-  sound.SetVolume(0.7f);
-  for (uint32_t source : sources) EXPECT_EQ(MaxGain(source), 0.0f);
-  sound.SetMuted(false);
-  for (uint32_t source : sources) EXPECT_EQ(MaxGain(source), 0.7f);
-  EXPECT_STREQ(sound.GetSupportedTypes().CStr(),
-               "ALUT BUFFER TYPES: audio/basic,audio/x-raw,audio/x-wav\n"
-               "ALUT MEMORY TYPES: audio/basic,audio/x-raw,audio/x-wav");
-}
-
-TEST(SoundSystem, ResumeRestartsExactlyThePausedSourcesAndStopAllStopsEverything) {
-  SoundRig rig("sound-pause", {{"playing.wav", ToneWav(0.2, 0.5)},
-                               {"stopped.wav", ToneWav(0.2, 0.5)},
-                               {"idle.wav", ToneWav(0.2, 0.5)},
-                               {"paused.wav", ToneWav(0.2, 0.5)}});
   SoundSystem_AL& sound = *rig.system;
   const uint32_t playing = Sound("playing.wav")->source, stopped = Sound("stopped.wav")->source,
                  idle = Sound("idle.wav")->source, paused = Sound("paused.wav")->source;
-  for (const char* name : {"playing.wav", "stopped.wav", "paused.wav"}) sound.PlaySound(name, true);
-  alSourceStop(stopped);
-  alSourcePause(paused);  // paused before the system pauses everything
-  sound.SetPaused(true);
-  EXPECT_EQ(SourceState(playing), AL_PAUSED);
-  sound.SetPaused(false);
-  EXPECT_EQ(SourceState(playing), AL_PLAYING);
-  EXPECT_EQ(SourceState(paused), AL_PLAYING);
-  EXPECT_EQ(SourceState(stopped), AL_STOPPED);
-  EXPECT_EQ(SourceState(idle), AL_INITIAL);
-  sound.SetPaused(true);
-  sound.StopAll();
-  sound.SetPaused(false);  // nothing is paused any more, so nothing starts
-  for (uint32_t source : {playing, stopped, paused}) EXPECT_EQ(SourceState(source), AL_STOPPED);
+  {
+    SCOPED_TRACE("volume: read unclamped, clamped when set, caps every source unless muted");
+    EXPECT_EQ(sound.GetVolume(), 3.0f);
+    EXPECT_EQ(sound.GetBufferedVolume(), 3.0f);
+    EXPECT_FALSE(sound.IsMuted());  // the key missing from the file took its default
+    sound.SetVolume(3.0f);
+    EXPECT_EQ(sound.GetVolume(), 1.0f);
+    sound.SetVolume(-0.2f);
+    EXPECT_EQ(sound.GetBufferedVolume(), 0.0f);
+    sound.SetBufferedVolume(0.4f);
+    EXPECT_EQ(sound.GetVolume(), 0.4f);
+    for (uint32_t source : {playing, idle}) EXPECT_EQ(MaxGain(source), 0.4f);
+    sound.SetMuted(true);
+    sound.SetVolume(0.7f);
+    for (uint32_t source : {playing, idle}) EXPECT_EQ(MaxGain(source), 0.0f);
+    sound.SetMuted(false);
+    for (uint32_t source : {playing, idle}) EXPECT_EQ(MaxGain(source), 0.7f);
+    EXPECT_STREQ(sound.GetSupportedTypes().CStr(),
+                 "ALUT BUFFER TYPES: audio/basic,audio/x-raw,audio/x-wav\n"
+                 "ALUT MEMORY TYPES: audio/basic,audio/x-raw,audio/x-wav");
+  }
+  {
+    SCOPED_TRACE("every play sets looping and position; an unknown name only logs");
+    CorvaneTest::CapturedLog log;
+    sound.PlaySound("missing.wav", true);
+    sound.Play("Playing.wav", 1.0f, 0.0f, 0.0f, true);  // names are case-sensitive
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{"Resource Error: missing.wav does not exist.",
+                                        "Resource Error: Playing.wav does not exist."}));
+    EXPECT_EQ(SourceState(playing), AL_INITIAL);
+    ALint looping = -1;
+    sound.Play("playing.wav", true);
+    EXPECT_EQ(SourceState(playing), AL_PLAYING);
+    alGetSourcei(playing, AL_LOOPING, &looping);
+    EXPECT_EQ(looping, AL_TRUE);
+    sound.Play("playing.wav", 1.0f, 2.0f, 3.0f, false);
+    alGetSourcei(playing, AL_LOOPING, &looping);
+    EXPECT_EQ(looping, AL_FALSE);
+    float x = 0, y = 0, z = 0;
+    alGetSource3f(playing, AL_POSITION, &x, &y, &z);
+    EXPECT_EQ(std::vector<float>({x, y, z}), std::vector<float>({1.0f, 2.0f, 3.0f}));
+    // A play while muted caps a source whose cap no SetMuted has set.
+    sound.SetMuted(true);
+    alSourcef(playing, AL_MAX_GAIN, 1.0f);
+    sound.PlaySoundAt("playing.wav", 0.0f, 0.0f, 0.0f, true);
+    EXPECT_EQ(MaxGain(playing), 0.0f);
+  }
+  {
+    SCOPED_TRACE("resume restarts exactly the paused sources; StopAll stops everything");
+    for (const char* name : {"stopped.wav", "paused.wav"}) sound.PlaySound(name, true);
+    alSourceStop(stopped);
+    alSourcePause(paused);  // paused before the system pauses everything
+    sound.SetPaused(true);
+    EXPECT_EQ(SourceState(playing), AL_PAUSED);
+    sound.SetPaused(false);
+    EXPECT_EQ(SourceState(playing), AL_PLAYING);
+    EXPECT_EQ(SourceState(paused), AL_PLAYING);
+    EXPECT_EQ(SourceState(stopped), AL_STOPPED);
+    EXPECT_EQ(SourceState(idle), AL_INITIAL);
+    sound.SetPaused(true);
+    sound.StopAll();
+    sound.SetPaused(false);  // nothing is paused any more, so nothing starts
+    for (uint32_t source : {playing, stopped, paused}) EXPECT_EQ(SourceState(source), AL_STOPPED);
+  }
 }
 
 // The resource thread appends sources while the main thread walks the list through every
@@ -159,8 +153,9 @@ TEST(SoundSystem, ResumeRestartsExactlyThePausedSourcesAndStopAllStopsEverything
 TEST(SoundSystem, SourceListTakesAppendsFromTheResourceThreadWhileInUse) {
   constexpr size_t kSounds = 12;
   SoundRig::Files files;
-  for (size_t i = 0; i < kSounds; ++i)
+  for (size_t i = 0; i < kSounds; ++i) {
     files.emplace_back(std::to_string(i) + ".wav", ToneWav(0.05, 0.1));
+  }
   SoundRig rig("sound-threads", files);
   SoundSystem_AL& sound = *rig.system;
   for (int walk = 0; sound.SourceCount() < kSounds; ++walk) {

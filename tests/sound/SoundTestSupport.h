@@ -97,21 +97,24 @@ bool WaitFor(Condition condition) {
 inline ResourceStatus Status(const char* name) {
   return ResourceManager::instance->GetStatus(NameHash(name));
 }
+// Waits until the resource thread has settled the file on `status`; nobody asked for it.
+inline bool Settled(const char* name, ResourceStatus status) {
+  return WaitFor([=] { return Status(name) == status; });
+}
 inline SoundFile_AL* Sound(const char* name) {
   return dynamic_cast<SoundFile_AL*>(ResourceManager::instance->Get(NameHash(name)));
-}
-// Waits until the resource thread has loaded the file; the caller never asked for it.
-inline bool LoadedInBackground(const char* name) {
-  return WaitFor([name] { return Status(name) == ResourceStatus::Loaded; });
 }
 
 class SoundRig {
  public:
   using Files = std::vector<std::pair<std::string, std::string>>;
   SoundRig(const std::string& name, const Files& sounds, const std::string& config = "")
-      : dir(name), written(Write(sounds, config)), cd(dir.Path()), engine(new Engine()) {
-    system = new SoundSystem_AL();
-    engine->AddSystem(system);
+      : dir(name), cd(dir.Path()) {
+    std::filesystem::create_directories(dir.Path() / "sound");
+    for (const auto& [file, contents] : sounds) dir.Write("sound/" + file, contents);
+    if (!config.empty()) dir.Write("config.xml", config);
+    engine = new Engine();
+    engine->AddSystem(system = new SoundSystem_AL());
     ResourceManager::instance->RegisterMaker(new SoundLoader_AL(false), NameHash("Sound"));
     ResourceManager::instance->AddDirectory("./sound", NameHash("Sound"));
   }
@@ -127,18 +130,9 @@ class SoundRig {
   }
 
   CorvaneTest::ScratchDir dir;
-  bool written;
   CorvaneTest::ChangeDir cd;
-  Engine* engine;
-  SoundSystem_AL* system;
-
- private:
-  bool Write(const Files& sounds, const std::string& config) {
-    std::filesystem::create_directories(dir.Path() / "sound");
-    for (const auto& [file, contents] : sounds) dir.Write("sound/" + file, contents);
-    if (!config.empty()) dir.Write("config.xml", config);
-    return true;
-  }
+  Engine* engine = nullptr;
+  SoundSystem_AL* system = nullptr;
 };
 
 }  // namespace SoundTest
