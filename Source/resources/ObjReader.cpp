@@ -628,50 +628,37 @@ MeshData* ObjReader::Read(const char* path) {
   }
   const Lists lists{all.positions.items,   all.positions.count / 3, all.normals.items,
                     all.normals.count / 3, all.texCoords.items,     all.texCoords.count / 2};
-  // The blocks' corners in two runs of about equal size, [0, split) and [split, blockCount); the
-  // second run's corners go after every corner the first could give, so the two threads fill
-  // their parts (and fault in their pages) side by side.
-  int split = blockCount;
-  uint64_t firstPlanned = cornerCount;
-  if (blockCount > 1) {
-    uint64_t before = 0;
-    for (split = 0; split < blockCount && 2 * (before + chunks[split].cornerCount) <= cornerCount;
-         ++split) {
-      before += chunks[split].cornerCount;
-    }
-    firstPlanned = before;
-  }
-  auto putRun = [&](int from, int to, MeshVertex* out) {
-    Written run;
-    for (int b = from; b < to; ++b) {
-      const Written part = PutCorners(chunks[b], lists, out + run.corners);
-      run.corners += part.corners;
-      run.leftOut += part.leftOut;
-    }
-    return run;
+  // Each block's corners go after every corner the blocks before it could give, so the blocks
+  // can be taken in turn by two threads, which fill their parts (and fault in their pages) side
+  // by side; a thread held up elsewhere leaves the rest to the other.
+  uint64_t planned[kMaxBlocks];
+  Written written[kMaxBlocks];
+  planned[0] = 0;
+  for (int b = 1; b < blockCount; ++b) planned[b] = planned[b - 1] + chunks[b - 1].cornerCount;
+  auto putBlock = [&](int b) {
+    written[b] = PutCorners(chunks[b], lists, data->vertices + planned[b]);
   };
-  Written first, rest;
-  if (split < blockCount) {
+  if (blockCount == 1) {
+    putBlock(0);
+  } else {
     std::atomic<int> next{0};
     OnTwoThreads([&] {
-      for (int run = next++; run < 2; run = next++) {
-        if (run == 0) {
-          first = putRun(0, split, data->vertices);
-        } else {
-          rest = putRun(split, blockCount, data->vertices + firstPlanned);
-        }
-      }
+      for (int b = next++; b < blockCount; b = next++) putBlock(b);
     });
-  } else {
-    first = putRun(0, blockCount, data->vertices);
   }
-  if (first.corners < firstPlanned && rest.corners > 0) {  // faces were left out: close up
-    std::memmove(data->vertices + first.corners, data->vertices + firstPlanned,
-                 rest.corners * sizeof(MeshVertex));
+  // Faces left out leave gaps after their blocks' corners: close them up.
+  uint64_t corners = 0, leftOut = 0;
+  for (int b = 0; b < blockCount; ++b) {
+    if (corners < planned[b] && written[b].corners > 0) {
+      std::memmove(data->vertices + corners, data->vertices + planned[b],
+                   written[b].corners * sizeof(MeshVertex));
+    }
+    corners += written[b].corners;
+    leftOut += written[b].leftOut;
   }
-  data->vertexCount = static_cast<uint32_t>(first.corners + rest.corners);
-  if (first.leftOut + rest.leftOut > 0) {
-    Log << "WARNING: \"" << path << "\": " << first.leftOut + rest.leftOut
+  data->vertexCount = static_cast<uint32_t>(corners);
+  if (leftOut > 0) {
+    Log << "WARNING: \"" << path << "\": " << leftOut
         << " faces left out for a missing, zero, negative or out-of-range index." << std::endl;
   }
   return data;
