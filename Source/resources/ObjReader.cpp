@@ -447,7 +447,7 @@ void OnTwoThreads(Work work) {
 // fixed halves would leave one thread waiting for the other.
 constexpr size_t kSplitSize = 4u << 20;
 constexpr size_t kBlockSize = 1u << 20;
-constexpr int kMaxBlocks = 24;
+constexpr int kMaxBlocks = 64;
 
 // The joined vertex lists of the whole file.
 struct Lists {
