@@ -2,16 +2,15 @@
 // from the X server seen frame by frame, and the Alt+F4 rule.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <utility>
+
 #include "WindowTestSupport.h"
 #include "presentation/BasicKeyboard.h"
 #include "presentation/KeyRecord.h"
 
 using namespace CorvaneEngine;
-using CorvaneTest::WindowConfig;
-using CorvaneTest::WindowHarness;
-
-static auto* const environment =
-    ::testing::AddGlobalTestEnvironment(new CorvaneTest::DisplayEnvironment);
+using namespace CorvaneTest;
 
 namespace {
 
@@ -45,59 +44,38 @@ TEST(KeyRecord, PressTimesAndARepeatForEvery500MillisecondsOfHolding) {
   EXPECT_EQ(now, key.pressTime);
 }
 
-class KeyboardTest : public ::testing::Test {
- protected:
-  void TearDown() override { harness.Xdo("keyup space a alt F4 Alt_R"); }
+TEST(Keyboard, AKeyGoesPressedHeldReleasedUpAndAltF4EndsTheGameOnlyAfterAlt) {
+  WindowHarness harness(WindowConfig(640, 480, false));
+  ASSERT_TRUE(harness.Opened());
   // "d" down, "p" pressed, "r" released, as the keyboard reports the key now.
-  std::string States(int32_t key) {
+  auto states = [](int32_t key) {
     BasicKeyboard* k = BasicKeyboard::instance;
     return std::string(k->IsDown(key) ? "d" : "") + (k->IsPressed(key) ? "p" : "") +
            (k->IsReleased(key) ? "r" : "");
-  }
-  WindowHarness harness{WindowConfig(640, 480, false)};
-};
-
-TEST_F(KeyboardTest, AKeyGoesPressedHeldReleasedUpAndATapWithinAFrameIsNotSeen) {
-  ASSERT_TRUE(harness.Opened());
+  };
+  // A tap within one frame is not seen.
   std::vector<std::string> seen;
   for (const char* step : {"keydown space", "", "", "keyup space", "", "key space", ""}) {
     if (*step != '\0') harness.Xdo(step);
     harness.Frame();
-    seen.push_back(States(KeySpace));
+    seen.push_back(states(KeySpace));
   }
   EXPECT_EQ((std::vector<std::string>{"dp", "d", "d", "r", "", "", ""}), seen);
-  EXPECT_EQ("", States('a'));
-}
+  EXPECT_EQ("", states('a'));
 
-TEST_F(KeyboardTest, AltF4EndsTheGameOnlyWhenF4GoesDownWhileAltIsDown) {
-  ASSERT_TRUE(harness.Opened());
-  bool& running = harness.engine->running;
-  // Alt pressed while F4 is already held: the game goes on.
-  harness.Xdo("keydown F4");
-  harness.Frame();
-  harness.Frame();
-  harness.Xdo("keydown alt");
-  for (int i = 0; i < 3; ++i) harness.Frame();
-  EXPECT_TRUE(running);
-  // Alt held, then F4 goes down: the window system sees the previous frame's keys, so the frame
-  // after the one that pumped F4 ends the game.
-  harness.Xdo("keyup F4");
-  harness.Frame();
-  harness.Frame();
-  harness.Xdo("keydown F4");
-  harness.Frame();
-  EXPECT_TRUE(running);
-  harness.Frame();
-  EXPECT_FALSE(running);
-  // Right Alt and F4 going down in the same frame end it too.
-  harness.Xdo("keyup alt F4");
-  harness.Frame();
-  harness.Frame();
-  running = true;
-  harness.Xdo("keydown Alt_R+F4");
-  harness.Frame();
-  harness.Frame();
-  EXPECT_FALSE(running);
+  // Each step: what is typed before a frame, and whether the game runs after that frame. The
+  // window system sees the previous frame's keys, so F4 ends the game one frame late.
+  const std::pair<const char*, bool> steps[] = {
+      {"keydown F4", true},   {"", true}, {"keydown alt", true},      {"", true},    // Alt after F4
+      {"keyup F4", true},     {"", true}, {"keydown F4", true},       {"", false},   // F4 after Alt
+      {"keyup alt F4", true}, {"", true}, {"keydown Alt_R+F4", true}, {"", false}};  // together
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    if (*steps[i].first != '\0') harness.Xdo(steps[i].first);
+    if (i == 8) harness.engine->running = true;
+    harness.Frame();
+    EXPECT_EQ(steps[i].second, harness.engine->running) << "step " << i;
+  }
+  harness.Xdo("keyup Alt_R F4");
 }
 
 }  // namespace

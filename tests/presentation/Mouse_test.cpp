@@ -6,11 +6,7 @@
 #include "presentation/BasicMouse.h"
 
 using namespace CorvaneEngine;
-using CorvaneTest::WindowConfig;
-using CorvaneTest::WindowHarness;
-
-static auto* const environment =
-    ::testing::AddGlobalTestEnvironment(new CorvaneTest::DisplayEnvironment);
+using namespace CorvaneTest;
 
 namespace {
 

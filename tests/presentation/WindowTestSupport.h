@@ -35,6 +35,8 @@ class DisplayEnvironment : public ::testing::Environment {
   void TearDown() override { display.reset(); }
   std::unique_ptr<VirtualDisplay> display;
 };
+// Every program that includes this file runs under its own display.
+static auto* const displayEnvironment = ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
 
 inline std::string WindowConfig(int width, int height, bool fullscreen, int unsupported = 0) {
   return "<?xml version=\"1.0\"?>\n<Amber_Lantern_Grove><Window><Width>" + std::to_string(width) +
