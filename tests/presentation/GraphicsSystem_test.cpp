@@ -45,28 +45,24 @@ TEST_F(GraphicsSystemTest, VSyncAndItsSettingFollowGlxSwapControlWhenThereIsOne)
   EXPECT_TRUE(config->Get<bool>("Graphics", "VSync"));
 }
 
-TEST_F(GraphicsSystemTest, ThePageCoversTheSceneWhateverItsDepth) {
-  WriteType("plain", "green.png");
-  LoadTypes();
-  ASSERT_NE(nullptr, Create("plain", 0, 0, 9));  // one unit before the eye: fills the window
-  int framesBefore = window->frames;
-  EXPECT_PRED2(Close, DrawFrame().At(kWidth / 2, kHeight / 4), kGreen);
-  EXPECT_EQ(framesBefore + 1, window->frames) << "every frame swaps";
-
-  std::vector<uint8_t> page = TopHalfRedPage(kWidth, kHeight);
-  GraphicsSystem_GL::browserTexture->CopyPage(kWidth, kHeight, page.data());
-  const Frame& covered = DrawFrame();
-  EXPECT_PRED2(Close, covered.At(kWidth / 2, kHeight / 4), kRed);
-  EXPECT_PRED2(Close, covered.At(kWidth / 2, 3 * kHeight / 4), kGreen);
-}
-
-TEST_F(GraphicsSystemTest, AfterAVideoModeChangeEverythingDrawsAtTheNewSize) {
+TEST_F(GraphicsSystemTest, ThePageCoversTheSceneAndAfterAModeChangeAllDrawsAtTheNewSize) {
   ResizeCountingBrowser browser;
   Browser::instance = &browser;
   WriteType("plain", "green.png");
   LoadTypes();
-  ASSERT_NE(nullptr, Create("plain"));
-  DrawFrame();  // binds the quad's buffers and texture: stale bindings would show afterwards
+  GameObject* plain = Create("plain", 0, 0, 9);  // one unit before the eye: fills the window
+  ASSERT_NE(nullptr, plain);
+  int framesBefore = window->frames;
+  EXPECT_PRED2(Close, DrawFrame().At(kWidth / 2, kHeight / 4), kGreen);
+  EXPECT_EQ(framesBefore + 1, window->frames) << "every frame swaps";
+  // The page covers the scene whatever its depth.
+  std::vector<uint8_t> oldSize = TopHalfRedPage(kWidth, kHeight);
+  GraphicsSystem_GL::browserTexture->CopyPage(kWidth, kHeight, oldSize.data());
+  const Frame& covered = DrawFrame();
+  EXPECT_PRED2(Close, covered.At(kWidth / 2, kHeight / 4), kRed);
+  EXPECT_PRED2(Close, covered.At(kWidth / 2, 3 * kHeight / 4), kGreen);
+  // The quad's buffers and texture stay bound: stale bindings would show after the change.
+  plain->position[2] = 0;
 
   const int width = 240, height = 100;
   window->SetSize(width, height);
@@ -76,7 +72,6 @@ TEST_F(GraphicsSystemTest, AfterAVideoModeChangeEverythingDrawsAtTheNewSize) {
   DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
   EXPECT_EQ(width, page->width);
   EXPECT_EQ(height, page->height);
-  std::vector<uint8_t> oldSize = TopHalfRedPage(kWidth, kHeight);
   page->CopyPage(kWidth, kHeight, oldSize.data());  // dropped: the page has the new size now
 
   // Still green, in the middle of the new viewport, square in the new aspect.

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <tuple>
 #include <vector>
 
 #include "TestSupport.h"
@@ -43,14 +44,10 @@ struct Rgb {
   int r, g, b;
 };
 
-// Channels may differ by `tolerance` (blending rounds differently on different rasterisers).
-inline bool Near(Rgb a, Rgb b, int tolerance = 3) {
-  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
-         std::abs(a.b - b.b) <= tolerance;
-}
+// Channels may differ by 3 (blending rounds differently on different rasterisers).
 inline bool Close(Rgb a, Rgb b) {
-  return Near(a, b);
-}  // for EXPECT_PRED2
+  return std::abs(a.r - b.r) <= 3 && std::abs(a.g - b.g) <= 3 && std::abs(a.b - b.b) <= 3;
+}
 inline std::ostream& operator<<(std::ostream& out, Rgb c) {
   return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
 }
@@ -87,12 +84,10 @@ inline VirtualDisplay& SharedDisplay() {
   // Every test opens and closes its own window, and closing the last one unloads Mesa's GLX
   // library and driver; held here they stay loaded, so that the sanitizers can still name them
   // at exit and never see their locks at an address that was unloaded and mapped again.
-  static void* glx = dlopen("libGLX_mesa.so.0", RTLD_NOW | RTLD_NODELETE);
-  static void* driver =
-      dlopen("/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", RTLD_NOW | RTLD_NODELETE);
-  (void)glx;
-  (void)driver;
-  return display;
+  static void* libraries[] = {
+      dlopen("libGLX_mesa.so.0", RTLD_NOW | RTLD_NODELETE),
+      dlopen("/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so", RTLD_NOW | RTLD_NODELETE)};
+  return (void)libraries, display;
 }
 
 // A window of kWidth x kHeight, the graphics system on it, and the folders of a scratch game.
@@ -117,7 +112,7 @@ class GraphicsTest : public ::testing::Test {
 
   void TearDown() override { TearDownEngine(); }
 
-  // Every System shut down in reverse order, then deleted in reverse order, then the engine.
+  // Every System shut down, then deleted, in reverse order, then the engine.
   void TearDownEngine() {
     if (engine == nullptr) return;
     std::vector<CorvaneEngine::System*> systems = engine->Systems();
@@ -177,8 +172,7 @@ class SceneTest : public GraphicsTest {
     ASSERT_EQ(0, RunCommand("cd textures && convert -size 8x8 xc:red -fill lime -draw "
                             "'rectangle 4,0 7,7' PNG32:halves.png && convert -size 8x8 xc:red "
                             "PNG32:red.png && convert -size 8x8 xc:lime PNG32:green.png && convert "
-                            "-size 8x8 'xc:rgba(0,255,0,0.5)' "
-                            "PNG32:glass.png"));
+                            "-size 8x8 'xc:rgba(0,255,0,0.5)' PNG32:glass.png"));
     ASSERT_EQ(0, ResourceManager::instance->AddDirectory(SharedString("./art"), NameHash("Mesh")));
     ASSERT_EQ(0, ResourceManager::instance->AddDirectory(SharedString("./textures"),
                                                          NameHash("Texture")));
@@ -197,14 +191,10 @@ class SceneTest : public GraphicsTest {
 
   void LoadTypes() { ObjectFactory::instance->LoadObjectTypes(SharedString("./GameObjects")); }
 
-  CorvaneEngine::GameObject* Create(const char* type, float x = 0, float y = 0, float z = 0) {
-    int32_t id = ObjectFactory::instance->CreateObject(type);
-    CorvaneEngine::GameObject* object = objects->GetObject(id);
-    if (object != nullptr) {
-      object->position[0] = x;
-      object->position[1] = y;
-      object->position[2] = z;
-    }
+  GameObject* Create(const char* type, float x = 0, float y = 0, float z = 0) {
+    GameObject* object = objects->GetObject(ObjectFactory::instance->CreateObject(type));
+    if (object != nullptr)
+      std::tie(object->position[0], object->position[1], object->position[2]) = std::tie(x, y, z);
     return object;
   }
 
@@ -212,7 +202,7 @@ class SceneTest : public GraphicsTest {
   static int PixelX(double x) { return static_cast<int>(std::lround(80 + x * kPixelsPerUnitAt10)); }
   static int PixelY(double y) { return static_cast<int>(std::lround(60 - y * kPixelsPerUnitAt10)); }
 
-  CorvaneEngine::ObjectManager* objects = nullptr;
+  ObjectManager* objects = nullptr;
 };
 
 }  // namespace CorvaneTest

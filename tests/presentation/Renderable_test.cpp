@@ -1,12 +1,7 @@
 // Renderables and cameras built from object files, drawn by the real graphics system: where a
 // quad appears for its position, scale and rotation; the default view and a camera's view; the
 // drawing order; and what a renderable with missing resources does.
-#include <cmath>
-
 #include "GraphicsTestSupport.h"
-#include "objects/GameObject.h"
-#include "presentation/Camera.h"
-#include "presentation/Renderable_GL.h"
 
 using namespace CorvaneEngine;
 using namespace CorvaneTest;
@@ -66,15 +61,9 @@ TEST_F(RenderableTest, TheLatestCameraWithAnOwnerGivesTheView) {
   ASSERT_NE(nullptr, eye);
   ASSERT_EQ(eye, graphics->camera->owner);
   const Frame& near = DrawFrame();
-  auto x = [](double worldX) {
-    return static_cast<int>(std::lround(80 + (worldX - 1) * 2 * kPixelsPerUnitAt10));
-  };
-  auto y = [](double worldY) {
-    return static_cast<int>(std::lround(60 - worldY * 2 * kPixelsPerUnitAt10));
-  };
-  EXPECT_PRED2(Close, near.At(x(-0.5), y(0.8)), kRed);
-  EXPECT_PRED2(Close, near.At(x(0.5), y(-0.8)), kGreen);
-  EXPECT_PRED2(Close, near.At(x(1.2), y(0)), kBlue);
+  EXPECT_PRED2(Close, near.At(PixelX(2 * (-0.5 - 1)), PixelY(2 * 0.8)), kRed);
+  EXPECT_PRED2(Close, near.At(PixelX(2 * (0.5 - 1)), PixelY(2 * -0.8)), kGreen);
+  EXPECT_PRED2(Close, near.At(PixelX(2 * (1.2 - 1)), PixelY(0)), kBlue);
 
   // Looking down +x from there shows nothing; shutting the camera down restores the default.
   Camera* camera = graphics->camera;
@@ -115,21 +104,19 @@ TEST_F(RenderableTest, MissingResourcesAreReportedOnceAndNotDrawn) {
   WriteType("bare", "", "", "", "quad.obj");
   LoadTypes();
   ASSERT_EQ(2u, reports.Reports().size());
-  EXPECT_NE(std::string::npos,
-            reports.Reports()[0].find(
-                "The Mesh: \"nothing.obj\" has not been loaded by the ResourceManager"));
-  EXPECT_NE(std::string::npos,
-            reports.Reports()[1].find(
-                "The Texture: \"nowhere.png\" has not been loaded by the ResourceManager"));
+  EXPECT_NE(std::string::npos, reports.Reports()[0].find("The Mesh: \"nothing.obj\" has not "
+                                                         "been loaded by the ResourceManager"));
+  EXPECT_NE(std::string::npos, reports.Reports()[1].find("The Texture: \"nowhere.png\" has not "
+                                                         "been loaded by the ResourceManager"));
 
   Create("lost");
   Create("bare");
   DrawFrame();
-  const Frame& frame = DrawFrame();
-  EXPECT_PRED2(Close, frame.At(80, 60), kBlue);
-  int warnings = 0;
-  for (const std::string& line : log.Lines()) {
-    if (line.find("not drawn") != std::string::npos) ++warnings;
-  }
-  EXPECT_EQ(2, warnings) << log.Text();
+  EXPECT_PRED2(Close, DrawFrame().At(80, 60), kBlue);
+  std::vector<std::string> lines = log.Lines();
+  EXPECT_EQ(2, std::count_if(lines.begin(), lines.end(),
+                             [](const std::string& line) {
+                               return line.find("not drawn") != std::string::npos;
+                             }))
+      << log.Text();
 }
