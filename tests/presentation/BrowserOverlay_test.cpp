@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <functional>
-#include <set>
 #include <thread>
 
 #include "GraphicsTestSupport.h"
@@ -44,10 +43,6 @@ std::string Box(int x, int y, int w, int h, const std::string& colour, const std
          "px;background:" + colour + "\"></div>";
 }
 
-std::string Page(const std::string& body) {
-  return "<!DOCTYPE html><html><body style=\"margin:0\">" + body + "</body></html>";
-}
-
 class BrowserOverlayTest : public CorvaneTest::GraphicsTest {
  protected:
   void SetUp() override {
@@ -63,8 +58,11 @@ class BrowserOverlayTest : public CorvaneTest::GraphicsTest {
     EXPECT_EQ(nullptr, Browser::instance);
   }
 
-  std::string Url(const std::string& name, const std::string& contents) {
-    return "file://" + scratch.Write(name, contents).string();
+  // A page of that body in the scratch folder.
+  std::string Url(const std::string& name, const std::string& body) {
+    return "file://" +
+           scratch.Write(name, "<!DOCTYPE html><html><body style=\"margin:0\">" + body + "</body>")
+               .string();
   }
 
   // The window's events, then the page texture's upload as a frame does it, then the texture as
@@ -101,17 +99,18 @@ class BrowserOverlayTest : public CorvaneTest::GraphicsTest {
     return FramesUntil([&] { return At(x, y) == colour; });
   }
 
-  void WaitReady() {
-    ASSERT_TRUE(FramesUntil([&] { return browser->IsReady(); }));
+  // Once the browser is ready, loads the page and waits for its first picture.
+  bool Load(const std::string& url, int x, int y, Bgra first) {
+    if (!FramesUntil([&] { return browser->IsReady(); })) return false;
+    browser->LoadURL(url.c_str());
+    return Shows(x, y, first);
   }
 
-  void Xdo(const std::string& arguments) {
-    ASSERT_EQ(0, CorvaneTest::RunCommand("xdotool " + arguments)) << arguments;
-  }
-  // Keyboard focus follows the pointer on a bare X server.
-  void PointAt(int x, int y) {
-    Xdo("mousemove --window " + std::to_string(window->GetWindowHandle()) + " " +
-        std::to_string(x) + " " + std::to_string(y));
+  // Points at (x, y) first: the keyboard focus follows the pointer on a bare X server.
+  void Xdo(int x, int y, const std::string& arguments) {
+    std::string move = "mousemove --window " + std::to_string(window->GetWindowHandle()) + " " +
+                       std::to_string(x) + " " + std::to_string(y) + " ";
+    ASSERT_EQ(0, CorvaneTest::RunCommand("xdotool " + move + arguments)) << arguments;
   }
 
   Browser* browser = nullptr;
@@ -123,24 +122,28 @@ class BrowserOverlayTest : public CorvaneTest::GraphicsTest {
 
 TEST_F(BrowserOverlayTest, PageKeptBeforeReadyArrivesWithStraightAlphaAtItsPlace) {
   // Asked for at once, long before the browser has its page: carried out when it is ready.
-  browser->LoadURL(Url("box.html", Page(Box(10, 20, 30, 40, "rgba(255,0,0,0.5)") +
-                                        Box(100, 90, 20, 10, "rgb(0,0,255)")))
+  browser->LoadURL(Url("box.html", Box(10, 20, 30, 40, "rgba(255,0,0,0.5)") +
+                                       Box(100, 90, 20, 10, "rgb(0,0,255)"))
                        .c_str());
   EXPECT_FALSE(browser->IsReady());
   ASSERT_TRUE(Shows(100, 90, kBlue)) << At(100, 90);
-  EXPECT_EQ((Bgra{0, 0, 255, 128}), At(10, 20));  // straight colour, half alpha, not darkened
-  EXPECT_EQ((Bgra{0, 0, 255, 128}), At(39, 59));
-  EXPECT_EQ(kClear, At(9, 20));  // transparent page around the box, rows counted from the top
-  EXPECT_EQ(kClear, At(10, 19));
-  EXPECT_EQ(kClear, At(40, 59));
-  EXPECT_EQ(kClear, At(10, 60));
-  EXPECT_EQ(kBlue, At(119, 99));
-  EXPECT_EQ(kClear, At(120, 100));
+  // Straight colour, half alpha, not darkened; a transparent page around it, rows from the top.
+  const Bgra half{0, 0, 255, 128};
+  for (auto [x, y, colour] : {std::tuple{10, 20, half},
+                              {39, 59, half},
+                              {9, 20, kClear},
+                              {10, 19, kClear},
+                              {40, 59, kClear},
+                              {10, 60, kClear},
+                              {119, 99, kBlue},
+                              {120, 100, kClear}}) {
+    EXPECT_EQ(colour, At(x, y)) << x << "," << y;
+  }
 }
 
 TEST_F(BrowserOverlayTest, TypedKeysAndCharactersReachThePage) {
-  // Box 1 turns green when the input holds the expected text, box 2 when the page saw exactly
-  // the expected key-down codes (S marks Shift held), box 3 on Shift's own key events.
+  // Box a turns green when the input holds the expected text, b when the page saw exactly the
+  // expected key-down codes (S marks Shift held), c on Shift's own key events.
   std::string script =
       "<script>var want=decodeURIComponent(location.hash.slice(1)).split('|'),keys=[],shift=0;"
       "function check(){a.style.background=i.value==want[0]?'rgb(0,255,0)':'rgb(255,0,0)';"
@@ -149,17 +152,15 @@ TEST_F(BrowserOverlayTest, TypedKeysAndCharactersReachThePage) {
       "document.addEventListener('keydown',e=>{if(e.key=='Shift'||e.keyCode>255){shift=1}"
       "else keys.push((e.shiftKey?'S':'')+e.keyCode);check();});"
       "i.addEventListener('input',check);check();</script>";
-  std::string url = Url("keys.html", Page("<input id=i autofocus style=\"position:absolute;"
-                                          "left:0;top:60px;width:150px\">" +
-                                          Box(0, 0, 20, 20, "rgb(255,0,0)", "a") +
-                                          Box(30, 0, 20, 20, "rgb(255,0,0)", "b") +
-                                          Box(60, 0, 20, 20, "rgb(255,0,0)", "c") + script));
-  WaitReady();
-  browser->LoadURL((url + "#aCb|65,66,49,8,37,S67").c_str());
-  ASSERT_TRUE(Shows(0, 0, kRed));
-  PointAt(100, 100);
-  Xdo("type --delay 30 ab1");
-  Xdo("key --delay 30 BackSpace Left shift+c");
+  std::string url =
+      Url("keys.html",
+          "<input id=i autofocus style=\"position:absolute;"
+          "left:0;top:60px;width:150px\">" +
+              Box(0, 0, 20, 20, "rgb(255,0,0)", "a") + Box(30, 0, 20, 20, "rgb(255,0,0)", "b") +
+              Box(60, 0, 20, 20, "rgb(255,0,0)", "c") + script);
+  ASSERT_TRUE(Load(url + "#aCb|65,66,49,8,37,S67", 0, 0, kRed));
+  Xdo(100, 100, "type --delay 30 ab1");
+  Xdo(100, 100, "key --delay 30 BackSpace Left shift+c");
   EXPECT_TRUE(Shows(5, 5, kGreen)) << "text typed into the input";
   EXPECT_TRUE(Shows(35, 5, kGreen)) << "key-down codes";
   EXPECT_TRUE(Shows(65, 5, kGreen)) << "Shift";
@@ -172,71 +173,58 @@ TEST_F(BrowserOverlayTest, ClicksReachAButtonAndTheWheelScrollsBothWays) {
       "'rgb(255,0,0)';};</script>";
   std::string url =
       Url("mouse.html",
-          Page("<button style=\"position:absolute;left:20px;top:20px;width:60px;height:30px\" "
-               "onclick=\"k.style.background='rgb(0,255,0)'\">go</button>" +
-               Box(0, 0, 10, 10, "rgb(255,0,0)", "k", "fixed") +
-               Box(100, 0, 10, 10, "rgb(255,0,0)", "s", "fixed") +
-               "<div style=\"height:3000px\"></div>" + script));
-  WaitReady();
-  browser->LoadURL(url.c_str());
-  ASSERT_TRUE(Shows(0, 0, kRed));
-  PointAt(50, 35);
-  Xdo("click 1");
+          "<button style=\"position:absolute;left:20px;top:20px;width:60px;height:30px\" "
+          "onclick=\"k.style.background='rgb(0,255,0)'\">go</button>" +
+              Box(0, 0, 10, 10, "rgb(255,0,0)", "k", "fixed") +
+              Box(100, 0, 10, 10, "rgb(255,0,0)", "s", "fixed") +
+              "<div style=\"height:3000px\"></div>" + script);
+  ASSERT_TRUE(Load(url, 0, 0, kRed));
+  Xdo(50, 35, "click 1");
   EXPECT_TRUE(Shows(5, 5, kGreen)) << "button click";
-  Xdo("click 5");  // wheel down one notch: 50 pixels
+  Xdo(50, 35, "click 5");  // wheel down one notch: 50 pixels
   EXPECT_TRUE(Shows(105, 5, kGreen)) << "scrolled down";
-  Xdo("click 4");
+  Xdo(50, 35, "click 4");
   EXPECT_TRUE(Shows(105, 5, kBlue)) << "scrolled back up";
 }
 
 TEST_F(BrowserOverlayTest, PopupsReplaceTheOverlayPageAndNoneStaysOpen) {
-  std::string target = Url("target.html", Page(Box(0, 0, 50, 50, "rgb(0,0,255)")));
-  std::string link =
-      Url("link.html", Page("<a href=\"" + target +
-                            "\" target=\"_blank\" style=\"position:absolute;"
-                            "left:0;top:0;width:100px;height:60px;display:block;background:red\">"
-                            "x</a>"));
+  std::string target = Url("target.html", Box(0, 0, 50, 50, "rgb(0,0,255)"));
+  std::string link = Url("link.html", "<a href=\"" + target +
+                                          "\" target=\"_blank\" style=\"position:absolute;left:0;"
+                                          "top:0;width:100px;height:60px;display:block;"
+                                          "background:red\">x</a>");
   // Told apart from the first target by its colour, so no intermediate picture must be caught.
-  std::string target2 = Url("target2.html", Page(Box(0, 0, 50, 50, "rgb(0,255,0)")));
+  std::string target2 = Url("target2.html", Box(0, 0, 50, 50, "rgb(0,255,0)"));
   std::string opener =
       Url("open.html", "<script>setTimeout(()=>window.open('" + target2 + "'),200)</script>");
-  WaitReady();
-  CorvaneEngine::HeadlessBrowser* headless = browser->GetHeadlessBrowser();
-
-  browser->LoadURL(link.c_str());
-  ASSERT_TRUE(Shows(5, 5, kRed));
-  PointAt(20, 20);
-  Xdo("click 1");
+  ASSERT_TRUE(Load(link, 5, 5, kRed));
+  auto onePage = [&] {
+    CorvaneEngine::HeadlessBrowser* headless = browser->GetHeadlessBrowser();
+    return FramesUntil([&] { return headless->OpenPageCount() == 1; });
+  };
+  Xdo(20, 20, "click 1");
   EXPECT_TRUE(Shows(5, 5, kBlue)) << "link target shown in the overlay";
-  EXPECT_TRUE(FramesUntil([&] { return headless->OpenPageCount() == 1; }))
-      << headless->OpenPageCount() << " pages open";
-
+  EXPECT_TRUE(onePage());
   browser->LoadURL(opener.c_str());
   EXPECT_TRUE(Shows(5, 5, kGreen)) << "window.open target shown in the overlay";
-  EXPECT_TRUE(FramesUntil([&] { return headless->OpenPageCount() == 1; }))
-      << headless->OpenPageCount() << " pages open";
+  EXPECT_TRUE(onePage());
 }
 
-TEST_F(BrowserOverlayTest, AModeChangeLaysThePageOutAtTheNewSizeAndReloadsIt) {
+TEST_F(BrowserOverlayTest, AModeChangeReloadsThePageAtTheNewSizeAndShutdownEndsTheBrowser) {
   // A box on the right edge, and one on the left that turns blue when the page was reloaded.
-  std::string url = Url(
-      "size.html", Page("<div style=\"position:fixed;right:0;top:0;width:10px;height:10px;"
+  std::string url = Url("size.html",
+                        "<div style=\"position:fixed;right:0;top:0;width:10px;height:10px;"
                         "background:rgb(0,255,0)\"></div>" +
-                        Box(0, 0, 10, 10, "rgb(255,0,0)", "r") +
-                        "<script>if(performance.getEntriesByType('navigation')[0].type=='reload')"
-                        "r.style.background='rgb(0,0,255)'</script>"));
-  WaitReady();
-  browser->LoadURL(url.c_str());
-  ASSERT_TRUE(Shows(0, 0, kRed));
+                            Box(0, 0, 10, 10, "rgb(255,0,0)", "r") +
+                            "<script>if(performance.getEntriesByType('navigation')[0].type=="
+                            "'reload')r.style.background='rgb(0,0,255)'</script>");
+  ASSERT_TRUE(Load(url, 0, 0, kRed));
   window->SetSize(220, 150);
   window->ApplySettings();  // the graphics system re-creates the texture and resizes the page
   ASSERT_TRUE(FramesUntil([&] { return width == 220 && height == 150; }));
   EXPECT_TRUE(Shows(5, 5, kBlue)) << "reloaded";
   EXPECT_EQ(kGreen, At(215, 5)) << "laid out at the new width";
-}
 
-TEST_F(BrowserOverlayTest, ShutdownEndsTheBrowserProcess) {
-  WaitReady();
   pid_t process = browser->GetHeadlessBrowser()->ProcessId();
   ASSERT_GT(process, 0);
   EXPECT_EQ(0, kill(process, 0));
