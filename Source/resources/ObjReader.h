@@ -16,9 +16,11 @@
 // - a file that cannot be opened: a log line and no mesh.
 //
 // The whole file is read at once and parsed in place (hand-written number parsing that rounds
-// exactly as the C library does); large files are split at a line break between two threads.
+// exactly as the C library does); large files are cut into blocks at line breaks, which two
+// threads take in turn. The lists of the last read are kept for the next one (up to 192 MB), and
+// the corners go into memory that need not be cleared first (see LargeBlock).
 //
-// Threads: any thread; only local data and the heap.
+// Threads: any thread; the kept lists are handed over under a mutex.
 #pragma once
 
 #include "resources/Mesh_GL.h"
