@@ -13,7 +13,6 @@ using CorvaneEngine::GameObject;
 class BehaviorTest : public ::testing::Test {
  protected:
   BehaviorTest() {
-    behavior = new Behavior();
     behavior->owner = &lantern;
     lantern.components.push_back(behavior);  // the object deletes it
   }
@@ -30,7 +29,7 @@ class BehaviorTest : public ::testing::Test {
   RecordingBrowser browser;
   RecordingSound sound;
   GameObject lantern;
-  Behavior* behavior;
+  Behavior* behavior = new Behavior();
 };
 
 TEST_F(BehaviorTest, HoldingSpaceWinsInThe36thFrameAndOnlyOnce) {
@@ -49,9 +48,16 @@ TEST_F(BehaviorTest, HoldingSpaceWinsInThe36thFrameAndOnlyOnce) {
   EXPECT_NEAR(x - 200 * 0.2f, lantern.position[0], 0.01f);
   EXPECT_EQ(1u, browser.urls.size());
   EXPECT_EQ(1u, sound.played.size());
+
+  // A clone of the winner is a fresh component.
+  std::unique_ptr<CorvaneEngine::GOComponent> copy(behavior->Clone());
+  auto* fresh = dynamic_cast<Behavior*>(copy.get());
+  ASSERT_NE(nullptr, fresh);
+  EXPECT_EQ(nullptr, fresh->owner);
+  EXPECT_FALSE(fresh->HasWon());
 }
 
-TEST_F(BehaviorTest, MovesOnlyWhileSpaceIsHeldAndNeverWinsBeforeTheLine) {
+TEST_F(BehaviorTest, MovesOnlyWhileSpaceIsHeldAndWinsOnlyPastTheLine) {
   EXPECT_EQ(-1, FramesUntilWin(10));
   EXPECT_EQ(0.0f, lantern.position[0]);
   keys.spaceDown = true;
@@ -60,26 +66,11 @@ TEST_F(BehaviorTest, MovesOnlyWhileSpaceIsHeldAndNeverWinsBeforeTheLine) {
   EXPECT_LT(lantern.position[0], -6.99f);
   keys.spaceDown = false;
   EXPECT_EQ(-1, FramesUntilWin(10));
+  lantern.position[0] = -7.0f;  // the line itself does not win
+  EXPECT_EQ(-1, FramesUntilWin(5));
   EXPECT_TRUE(browser.urls.empty());
   EXPECT_TRUE(sound.played.empty());
-}
-
-TEST_F(BehaviorTest, TheLineItselfDoesNotWinButAnythingPastItDoes) {
-  lantern.position[0] = -7.0f;
-  EXPECT_EQ(-1, FramesUntilWin(5));
-  // Placed past the line without any key: the next frame wins.
-  lantern.position[0] = -7.5f;
+  lantern.position[0] = -7.5f;  // placed past it without any key: the next frame wins
   EXPECT_EQ(1, FramesUntilWin(1));
   EXPECT_EQ(1u, sound.played.size());
-}
-
-TEST_F(BehaviorTest, CloneIsAFreshComponentEvenAfterAWin) {
-  lantern.position[0] = -8.0f;
-  lantern.Update(0.0);
-  ASSERT_TRUE(behavior->HasWon());
-  std::unique_ptr<CorvaneEngine::GOComponent> copy(behavior->Clone());
-  auto* fresh = dynamic_cast<Behavior*>(copy.get());
-  ASSERT_NE(nullptr, fresh);
-  EXPECT_EQ(nullptr, fresh->owner);
-  EXPECT_FALSE(fresh->HasWon());
 }

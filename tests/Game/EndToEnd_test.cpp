@@ -40,18 +40,14 @@ constexpr int kHeight = 720;
 
 CorvaneTest::VirtualDisplay* display = nullptr;
 
-class DisplayEnvironment : public ::testing::Environment {
- public:
+struct DisplayEnvironment : ::testing::Environment {
   void SetUp() override {
     setenv("CORVANE_ERROR_BOX", "0", 1);
     // Browser processes the game leaves behind become our children, so the tests can see them.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     display = new CorvaneTest::VirtualDisplay(kWidth, kHeight);
   }
-  void TearDown() override {
-    delete display;
-    display = nullptr;
-  }
+  void TearDown() override { delete display; }
 };
 [[maybe_unused]] const auto* const environment =
     ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
@@ -66,15 +62,14 @@ bool WaitUntil(double seconds, const std::function<bool()>& done) {
   return true;
 }
 
-// ---- The screen ----
-
 struct ScreenImage {
   std::vector<uint8_t> rgb;
   bool Ok() const { return rgb.size() == size_t(kWidth) * kHeight * 3; }
   const uint8_t* At(int x, int y) const { return &rgb[(size_t(y) * kWidth + x) * 3]; }
-  std::string Describe(int x, int y) const {
-    const uint8_t* p = At(x, y);
-    return std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
+  std::string Corner() const {
+    if (!Ok()) return "none";
+    return std::to_string(At(10, 10)[0]) + "," + std::to_string(At(10, 10)[1]) + "," +
+           std::to_string(At(10, 10)[2]);
   }
   // The start page's bands are dark blue; the winning page is a green veil (top left corner).
   bool ShowsStartPage() const {
@@ -86,18 +81,14 @@ struct ScreenImage {
     const uint8_t* p = At(10, 10);
     return p[1] > p[0] + 25 && p[1] > p[2] + 10;
   }
-  // The lantern's glass: bright warm pixels in the page's transparent middle. Returns their
-  // count and the mean x.
+  // The lantern's glass: bright warm pixels in the page's transparent middle; count and mean x.
   int Lantern(double* meanX) const {
     int count = 0;
     double sum = 0;
     for (int y = kHeight / 5; y < kHeight * 4 / 5; ++y) {
       for (int x = 0; x < kWidth; ++x) {
         const uint8_t* p = At(x, y);
-        if (p[0] >= 200 && p[2] <= 150 && p[0] - p[2] >= 90) {
-          ++count;
-          sum += x;
-        }
+        if (p[0] >= 200 && p[2] <= 150 && p[0] - p[2] >= 90) ++count, sum += x;
       }
     }
     *meanX = count ? sum / count : -1;
@@ -108,15 +99,12 @@ struct ScreenImage {
 ScreenImage Shoot(const fs::path& scratch) {
   ScreenImage screen;
   fs::path file = scratch / "screen.rgb";
-  if (RunCommand("import -window root -depth 8 'rgb:" + file.string() + "' 2>/dev/null") != 0) {
-    return screen;
+  if (RunCommand("import -window root -depth 8 'rgb:" + file.string() + "' 2>/dev/null") == 0) {
+    std::string bytes = CorvaneTest::ReadFile(file);
+    screen.rgb.assign(bytes.begin(), bytes.end());
   }
-  std::string bytes = CorvaneTest::ReadFile(file);
-  screen.rgb.assign(bytes.begin(), bytes.end());
   return screen;
 }
-
-// ---- The recording ----
 
 // The lengths in seconds of the bursts of sound in a recording, as sox splits it at every pause
 // of 0.1 s or more below 2 % of full scale.
@@ -133,18 +121,10 @@ std::vector<double> SoundBursts(const fs::path& recording) {
   return bursts;
 }
 
-double JingleSeconds() {
-  std::string output = CommandOutput("soxi -D '" CORVANE_SOURCE_DIR "/Game/sound/winsound.wav'");
-  return std::atof(output.c_str());
-}
-
-// ---- The game process ----
-
-// In the sanitizer build only. Mesa unloads its software driver when the GL context goes away;
-// the driver's caches, still referenced from its own data, then look like leaks from an unknown
-// module. Preloading the driver keeps it for the whole run, so they stay what they are:
-// reachable. (Not the sanitizer runtime too: the game hands its environment to the browser,
-// which must not run under it. The runtime then is not first in the list, which it accepts.)
+// Sanitizer build only: Mesa unloads its software driver with the GL context, and its caches then
+// look like leaks from an unknown module. Preloaded, the driver stays, and they stay reachable.
+// (The runtime itself is not preloaded: the browser inherits the environment and must not run
+// under it.)
 void KeepGLDriverLoaded() {
 #if defined(__SANITIZE_ADDRESS__)
   for (const char* driver : {"/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so",
@@ -170,33 +150,27 @@ class Game {
         << (scratch / "sound.wav").string() << "\n";
   }
   ~Game() {
-    if (pid > 0) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
+    if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
   }
 
   void Start() {
     pid = fork();
-    if (pid == 0) {
-      if (chdir(folder.c_str()) != 0) _exit(126);
-      setenv("ALSOFT_CONF", (scratch / "alsoft.conf").c_str(), 1);
-      unsetenv("CORVANE_LOG");
-      KeepGLDriverLoaded();
-      setenv("LSAN_OPTIONS",
-             "suppressions=" CORVANE_SOURCE_DIR "/tests/sanitizer/lsan.supp:print_suppressions=0",
-             0);
-      if (!freopen((scratch / "stdout.txt").c_str(), "w", stdout)) _exit(126);
-      if (!freopen((scratch / "stderr.txt").c_str(), "w", stderr)) _exit(126);
-      execl(CORVANE_GAME_BINARY, CORVANE_GAME_BINARY, static_cast<char*>(nullptr));
-      _exit(127);
-    }
+    if (pid != 0) return;
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    setenv("ALSOFT_CONF", (scratch / "alsoft.conf").c_str(), 1);
+    unsetenv("CORVANE_LOG");
+    KeepGLDriverLoaded();
+    setenv("LSAN_OPTIONS",
+           "suppressions=" CORVANE_SOURCE_DIR "/tests/sanitizer/lsan.supp:print_suppressions=0", 0);
+    if (!freopen((scratch / "stdout.txt").c_str(), "w", stdout)) _exit(126);
+    if (!freopen((scratch / "stderr.txt").c_str(), "w", stderr)) _exit(126);
+    execl(CORVANE_GAME_BINARY, CORVANE_GAME_BINARY, static_cast<char*>(nullptr));
+    _exit(127);
   }
   // The exit code, or -1 when the game did not end within the bound (it is killed then).
   int WaitForExit(double seconds) {
     int status = 0;
-    bool ended = WaitUntil(seconds, [&] { return waitpid(pid, &status, WNOHANG) == pid; });
-    if (!ended) return -1;
+    if (!WaitUntil(seconds, [&] { return waitpid(pid, &status, WNOHANG) == pid; })) return -1;
     pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
@@ -207,31 +181,13 @@ class Game {
   pid_t pid = -1;
 };
 
-// Processes that outlived the game and were handed to this test (everything but our Xvfb).
-std::vector<std::string> LeftoverProcesses() {
-  std::vector<std::string> left;
-  for (const auto& entry : fs::directory_iterator("/proc")) {
-    std::string stat = CorvaneTest::ReadFile(entry.path() / "stat");
-    size_t close = stat.rfind(')');
-    if (close == std::string::npos) continue;
-    std::string name = stat.substr(stat.find('(') + 1, close - stat.find('(') - 1);
-    char state = 0;
-    int parent = 0;
-    if (std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) != 2) continue;
-    if (parent != getpid() || name == "Xvfb") continue;
-    int pid = std::atoi(entry.path().filename().c_str());
-    if (state == 'Z') {
-      waitpid(pid, nullptr, WNOHANG);  // reap it; it is gone
-      continue;
-    }
-    left.push_back(name + " (" + std::to_string(pid) + ")");
+// Processes that outlived the game and were handed to this test, but for our Xvfb and the shell
+// that runs ps; those already gone are reaped first.
+std::string LeftoverProcesses() {
+  while (waitpid(-1, nullptr, WNOHANG) > 0) {
   }
-  return left;
-}
-
-std::string GameWindow() {
-  std::string ids = CommandOutput("xdotool search --name '^Amber_Lantern_Grove$' 2>/dev/null");
-  return ids.substr(0, ids.find('\n'));
+  return CommandOutput("ps -o pid=,comm= --ppid " + std::to_string(getpid()) +
+                       " | grep -v -e ' Xvfb$' -e ' sh$'");
 }
 
 // What the window manager's close button does: WM_DELETE_WINDOW to the game's top-level window.
@@ -252,25 +208,28 @@ bool CloseWindow(const std::string& id) {
 }
 
 // The settings file as section -> key -> text; empty when it cannot be read.
-std::map<std::string, std::map<std::string, std::string>> ReadSettings(const fs::path& file) {
-  std::map<std::string, std::map<std::string, std::string>> settings;
+using Settings = std::map<std::string, std::map<std::string, std::string>>;
+Settings ReadSettings(const fs::path& file) {
+  Settings settings;
   tinyxml2::XMLDocument document;
   if (document.LoadFile(file.c_str()) != tinyxml2::XML_SUCCESS) return settings;
   for (auto* section = document.RootElement()->FirstChildElement(); section;
        section = section->NextSiblingElement()) {
-    auto& keys = settings[section->Name()];
     for (auto* key = section->FirstChildElement(); key; key = key->NextSiblingElement()) {
-      keys[key->Name()] = key->GetText() ? key->GetText() : "";
+      settings[section->Name()][key->Name()] = key->GetText() ? key->GetText() : "";
     }
   }
   return settings;
 }
 
+// Exit code 0, nothing on standard error, no browser process left.
 void ExpectCleanEnd(Game& game) {
+  EXPECT_EQ(0, game.WaitForExit(30));
   EXPECT_EQ("", game.StandardError());
-  std::vector<std::string> left;
+  std::string left;
   EXPECT_TRUE(WaitUntil(10, [&] { return (left = LeftoverProcesses()).empty(); }))
-      << "still running after the game: " << ::testing::PrintToString(left);
+      << "still running after the game:\n"
+      << left;
 }
 
 }  // namespace
@@ -284,11 +243,9 @@ TEST(EndToEnd, AFreshStartPlaysToTheWinAndEndsWithAltF4) {
   ScreenImage screen;
   ASSERT_TRUE(WaitUntil(
       30, [&] { return (screen = Shoot(scratch.Path())).Ok() && screen.ShowsStartPage(); }))
-      << "no start page; corner pixel " << (screen.Ok() ? screen.Describe(10, 10) : "none")
-      << "; stderr: " << game.StandardError();
+      << "no start page; corner pixel " << screen.Corner() << "; stderr: " << game.StandardError();
 
   // Written at start-up: the three sections with their seven keys, at their defaults.
-  using Settings = std::map<std::string, std::map<std::string, std::string>>;
   Settings expected = {
       {"Window",
        {{"Width", "1280"}, {"Height", "720"}, {"Fullscreen", "True"}, {"Unsupported", "0"}}},
@@ -301,9 +258,8 @@ TEST(EndToEnd, AFreshStartPlaysToTheWinAndEndsWithAltF4) {
   ASSERT_GT(screen.Lantern(&startX), 2000);
   EXPECT_NEAR(kWidth / 2, startX, 10);
 
-  // A short tap of the space bar moves the lantern left by whole steps (17 px each), long before
-  // the line (36 steps away). A tap that fell between two frames' key snapshots moves nothing;
-  // the next one is held twice as long.
+  // Short taps move the lantern left by whole steps (17 px each), long before the line (36 steps
+  // away). A tap that fell between two frames' key snapshots moves nothing; the next is longer.
   double x = startX;
   for (int tap = 0; tap < 7 && x > startX - 15; ++tap) {
     double hold = 0.02 * (1 << tap);
@@ -315,22 +271,22 @@ TEST(EndToEnd, AFreshStartPlaysToTheWinAndEndsWithAltF4) {
   }
   EXPECT_LT(x, startX - 15);
 
-  // Held: the lantern passes the edge of the grove and the winning page comes up. Holding on
-  // long after that must not play the jingle again.
+  // Held past the line: the winning page comes up; holding on after that plays no second jingle.
   RunCommand("xdotool keydown space");
   bool won = WaitUntil(
       30, [&] { return (screen = Shoot(scratch.Path())).Ok() && screen.ShowsWinningPage(); });
   std::this_thread::sleep_for(std::chrono::milliseconds(2000));
   RunCommand("xdotool keyup space");
-  EXPECT_TRUE(won) << "corner pixel " << screen.Describe(10, 10);
+  EXPECT_TRUE(won) << "corner pixel " << screen.Corner();
 
   RunCommand("xdotool keydown alt keydown F4 sleep 0.3 keyup F4 keyup alt");
-  EXPECT_EQ(0, game.WaitForExit(30));
   ExpectCleanEnd(game);
 
   std::vector<double> bursts = SoundBursts(scratch.Path() / "sound.wav");
   ASSERT_EQ(1u, bursts.size()) << "the jingle played " << bursts.size() << " times";
-  EXPECT_NEAR(JingleSeconds(), bursts[0], 0.1);
+  double jingle =
+      std::atof(CommandOutput("soxi -D '" CORVANE_SOURCE_DIR "/Game/sound/winsound.wav'").c_str());
+  EXPECT_NEAR(jingle, bursts[0], 0.1);
 }
 
 TEST(EndToEnd, SavedSettingsLoadAgainAndClosingTheWindowEndsTheGame) {
@@ -345,10 +301,11 @@ TEST(EndToEnd, SavedSettingsLoadAgainAndClosingTheWindowEndsTheGame) {
          "</Amber_Lantern_Grove>\n";
   game.Start();
 
-  std::string window;
-  ASSERT_TRUE(WaitUntil(30, [&] { return !(window = GameWindow()).empty(); }))
-      << game.StandardError();
-  std::string geometry;
+  std::string window, geometry;
+  ASSERT_TRUE(WaitUntil(30, [&] {
+    window = CommandOutput("xdotool search --name '^Amber_Lantern_Grove$' 2>/dev/null");
+    return !(window = window.substr(0, window.find('\n'))).empty();
+  })) << game.StandardError();
   EXPECT_TRUE(WaitUntil(10, [&] {
     geometry = CommandOutput("xdotool getwindowgeometry " + window);
     return geometry.find("960x540") != std::string::npos;
@@ -358,7 +315,6 @@ TEST(EndToEnd, SavedSettingsLoadAgainAndClosingTheWindowEndsTheGame) {
   })) << CorvaneTest::ReadFile(game.folder / "config.xml");
 
   ASSERT_TRUE(CloseWindow(window));
-  EXPECT_EQ(0, game.WaitForExit(30));
   ExpectCleanEnd(game);
 
   // The rewritten file reads back with the engine's own configuration class.
