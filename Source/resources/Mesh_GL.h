@@ -26,10 +26,11 @@ static_assert(sizeof(MeshVertex) == 32, "MeshVertex is the 32-byte record of the
 // What the readers produce: every three consecutive vertices form one triangle.
 struct MeshData {
   uint32_t vertexCount = 0;
-  MeshVertex* vertices = nullptr;  // one zero-filled block of vertexCount records
+  MeshVertex* vertices = nullptr;  // one block; the first vertexCount records are the mesh
   size_t blockBytes = 0;           // the size `vertices` was made with (a reader may use less)
 
-  // A zero-filled block of `count` vertices; null when the memory cannot be had.
+  // A zero-filled block of `count` vertices; null when the memory cannot be had. (The OBJ
+  // reader recycles blocks without clearing them: past vertexCount its blocks may hold old data.)
   static MeshData* Allocate(uint32_t count);
   static void Free(MeshData* data);
 };
