@@ -7,23 +7,49 @@
 
 namespace CorvaneEngine {
 
-SharedString::SharedString() : record(new Record{1, 0, 0, nullptr}) {}
-
-SharedString::SharedString(const char* text) : SharedString() {
-  if (text) CopyIn(text, static_cast<uint32_t>(std::strlen(text)));
+// A record and, when `buffered`, its first buffer in the same allocation: a lookup of a short
+// name then touches one block of memory instead of two.
+SharedString::Record* SharedString::NewRecord(uint32_t length, uint32_t capacity, bool buffered) {
+  size_t bytes = sizeof(Record) + (buffered ? static_cast<size_t>(capacity) + 1 : 0);
+  auto* block = static_cast<Record*>(::operator new(bytes));
+  block->refCount = 1;
+  block->length = length;
+  block->capacity = capacity;
+  block->chars = nullptr;
+  if (buffered) {
+    block->chars = reinterpret_cast<char*>(block + 1);
+    std::memset(block->chars, 0, static_cast<size_t>(capacity) + 1);
+  }
+  return block;
 }
 
-SharedString::SharedString(const char* bytes, uint32_t count) : SharedString() {
-  if (bytes) CopyIn(bytes, count);
+bool SharedString::HasOwnBuffer(const Record* r) {
+  return r->chars != nullptr && r->chars != reinterpret_cast<const char*>(r + 1);
+}
+
+SharedString::SharedString() : record(NewRecord(0, 0, false)) {}
+
+SharedString::SharedString(const char* text) {
+  CopyIn(text, text ? static_cast<uint32_t>(std::strlen(text)) : 0);
+}
+
+SharedString::SharedString(const char* bytes, uint32_t count) {
+  CopyIn(bytes, count);
 }
 
 void SharedString::CopyIn(const char* bytes, uint32_t count) {
-  Reserve(count);
-  std::memcpy(record->chars, bytes, count);
-  record->length = count;
+  if (!bytes) {
+    record = NewRecord(0, 0, false);
+    return;
+  }
+  // As Reserve would size it: exactly the length, at least one byte.
+  record = NewRecord(count, count == 0 ? 1 : count, true);
+  if (count) std::memcpy(record->chars, bytes, count);
 }
 
-SharedString::SharedString(const SharedString& other) : record(other.record) { ++record->refCount; }
+SharedString::SharedString(const SharedString& other) : record(other.record) {
+  ++record->refCount;
+}
 
 SharedString& SharedString::operator=(const SharedString& other) {
   if (record == other.record) return *this;
@@ -33,24 +59,28 @@ SharedString& SharedString::operator=(const SharedString& other) {
   return *this;
 }
 
-SharedString::~SharedString() { Release(); }
+SharedString::~SharedString() {
+  Release();
+}
 
 void SharedString::Release() {
   if (--record->refCount == 0) {
-    std::free(record->chars);
-    delete record;
+    if (HasOwnBuffer(record)) std::free(record->chars);
+    ::operator delete(record);
   }
   record = nullptr;
 }
 
-const char* SharedString::CStr() const { return record->chars ? record->chars : ""; }
+const char* SharedString::CStr() const {
+  return record->chars ? record->chars : "";
+}
 
 void SharedString::Reserve(uint32_t size) {
   uint32_t capacity = size == 0 ? 1 : size;
   char* chars = static_cast<char*>(std::calloc(static_cast<size_t>(capacity) + 1, 1));
   if (record->chars) {
     std::memcpy(chars, record->chars, record->capacity < capacity ? record->capacity : capacity);
-    std::free(record->chars);
+    if (HasOwnBuffer(record)) std::free(record->chars);
   }
   record->chars = chars;
   record->capacity = capacity;
@@ -59,9 +89,8 @@ void SharedString::Reserve(uint32_t size) {
 void SharedString::Detach() {
   Record* old = record;
   --old->refCount;
-  record = new Record{1, old->length, old->capacity, nullptr};
+  record = NewRecord(old->length, old->capacity, old->chars != nullptr);
   if (old->chars) {
-    record->chars = static_cast<char*>(std::malloc(static_cast<size_t>(old->capacity) + 1));
     std::memcpy(record->chars, old->chars, static_cast<size_t>(old->capacity) + 1);
   }
 }
@@ -110,14 +139,6 @@ void SharedString::Replace(char from, char to) {
   }
 }
 
-uint32_t SharedString::Hash() const { return SuperFastHash(record->chars, record->length); }
-
-bool SharedString::operator==(const SharedString& other) const {
-  if (record == other.record) return true;
-  if (record->length != other.record->length) return false;
-  return record->length == 0 || std::memcmp(record->chars, other.record->chars, record->length) == 0;
-}
-
 SharedString operator+(const SharedString& left, const SharedString& right) {
   SharedString result(left);
   result.MakeUnique();
@@ -135,54 +156,5 @@ bool operator==(const char* left, const SharedString& right) {
   if (length != right.Length()) return false;
   return std::memcmp(left, right.CStr(), length) == 0;
 }
-
-// ---- SuperFastHash (Paul Hsieh), as published ----
-
-static inline uint32_t Get16Bits(const unsigned char* d) {
-  return static_cast<uint32_t>(d[0]) | (static_cast<uint32_t>(d[1]) << 8);
-}
-
-uint32_t SuperFastHash(const char* data, uint32_t length) {
-  if (length == 0 || data == nullptr) return 0;
-  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(data);
-  uint32_t hash = length;
-  uint32_t remainder = length & 3;
-  for (uint32_t blocks = length >> 2; blocks > 0; --blocks) {
-    hash += Get16Bits(bytes);
-    uint32_t temp = (Get16Bits(bytes + 2) << 11) ^ hash;
-    hash = (hash << 16) ^ temp;
-    bytes += 4;
-    hash += hash >> 11;
-  }
-  switch (remainder) {
-    case 3:
-      hash += Get16Bits(bytes);
-      hash ^= hash << 16;
-      hash ^= static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(bytes[2]))) << 18;
-      hash += hash >> 11;
-      break;
-    case 2:
-      hash += Get16Bits(bytes);
-      hash ^= hash << 11;
-      hash += hash >> 17;
-      break;
-    case 1:
-      hash += static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(bytes[0])));
-      hash ^= hash << 10;
-      hash += hash >> 1;
-      break;
-    default:
-      break;
-  }
-  hash ^= hash << 3;
-  hash += hash >> 5;
-  hash ^= hash << 4;
-  hash += hash >> 17;
-  hash ^= hash << 25;
-  hash += hash >> 6;
-  return hash;
-}
-
-uint32_t SuperFastHash(const SharedString& text) { return text.Hash(); }
 
 }  // namespace CorvaneEngine
