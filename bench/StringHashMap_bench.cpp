@@ -22,15 +22,21 @@ std::vector<std::string> ShortKeys(int count) {
   return keys;
 }
 
+std::vector<std::string> ProbeOrder(std::vector<std::string> keys) {
+  std::shuffle(keys.begin(), keys.end(), std::mt19937(7));
+  return keys;
+}
+
 void StringHashMapFind(benchmark::State& state) {
   std::vector<std::string> texts = ShortKeys(static_cast<int>(state.range(0)));
   std::vector<SharedString> keys;
   for (const std::string& text : texts) keys.emplace_back(text.c_str());
   StringHashMap map;
   for (SharedString& key : keys) map.Insert(key, &key);
-  // Look up with separate handles, as callers do, so that no lookup is a pointer comparison.
+  // Look up with separate handles, as callers do, so that no lookup is a pointer comparison,
+  // and in another order than the keys went in, so that neither map walks its memory in order.
   std::vector<SharedString> probes;
-  for (const std::string& text : texts) probes.emplace_back(text.c_str());
+  for (const std::string& text : ProbeOrder(texts)) probes.emplace_back(text.c_str());
   size_t i = 0;
   for (auto _ : state) {
     benchmark::DoNotOptimize(map.Find(probes[i]));
@@ -42,7 +48,7 @@ void UnorderedMapFind(benchmark::State& state) {
   std::vector<std::string> keys = ShortKeys(static_cast<int>(state.range(0)));
   std::unordered_map<std::string, void*> map;
   for (std::string& key : keys) map.emplace(key, &key);
-  std::vector<std::string> probes(keys);
+  std::vector<std::string> probes = ProbeOrder(keys);
   size_t i = 0;
   for (auto _ : state) {
     benchmark::DoNotOptimize(map.find(probes[i]));
