@@ -59,9 +59,9 @@ void AddSystems(Engine& engine) {
   GameStateManager* states = new GameStateManager();
   GameStateManager::instance = states;
   engine.AddSystem(states);
-  engine.AddSystem(new ObjectManager());  // creates the ObjectFactory as well
+  engine.AddSystem(new ObjectManager());   // creates the ObjectFactory as well
   engine.AddSystem(new SoundSystem_AL());  // starts ALUT in its constructor
-  Browser* browser = new Browser();  // starts the headless browser; the page comes later
+  Browser* browser = new Browser();        // starts the headless browser; the page comes later
   Browser::instance = browser;
   engine.AddSystem(browser);
   engine.AddSystem(new GraphicsSystem_GL());  // probes GL before the loaders are registered
@@ -80,20 +80,14 @@ void RegisterResourceMakers() {
 
 void RegisterComponentTypes() {
   // Prototypes without owner: a renderable with no resources, a camera looking down -z.
-  {
-    SharedString name("Renderable");
-    ObjectFactory::instance->RegisterComponentType(name, new Renderable_GL());
-  }
-  {
-    SharedString name("Camera");
-    ObjectFactory::instance->RegisterComponentType(name, new Camera());
-  }
+  ObjectFactory::instance->RegisterComponentType("Renderable", new Renderable_GL());
+  ObjectFactory::instance->RegisterComponentType("Camera", new Camera());
 }
 
 }  // namespace
 
 void TearDownProgram(Engine* engine) {
-  std::vector<System*> systems = engine->Systems();
+  const std::vector<System*>& systems = engine->Systems();  // the engine outlives both loops
   for (auto it = systems.rbegin(); it != systems.rend(); ++it) {
     if (*it != nullptr) (*it)->Shutdown();
   }
