@@ -6,24 +6,31 @@
 // Threads: no lock of its own; the owner guards it.
 #pragma once
 
+#include <sys/mman.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace CorvaneEngine {
 
 template <typename Key, typename Value, typename Traits>
 class ChainedHashMap {
-public:
+ public:
   struct Entry {
     Value value{};
     uint32_t occupied = 0;
+    // The key's hash, kept in what would be padding: a lookup skips the entries of other keys
+    // without reaching into their key, and Grow places entries without hashing again.
+    uint32_t hash = 0;
     Entry* next = nullptr;
 
     Key& key() { return *std::launder(reinterpret_cast<Key*>(keyStorage)); }
     const Key& key() const { return *std::launder(reinterpret_cast<const Key*>(keyStorage)); }
 
-  private:
+   private:
     friend class ChainedHashMap;
     // The key is built only while the entry is occupied, so an empty bucket array costs no
     // key construction (a SharedString key would otherwise allocate a record per bucket).
@@ -36,32 +43,22 @@ public:
   ChainedHashMap& operator=(const ChainedHashMap&) = delete;
   ~ChainedHashMap() {
     Clear();
-    delete[] buckets;
+    FreeBuckets(buckets, bucketCount);
   }
 
   // Adds the pair unless the key is present. Always answers true (see Find).
   bool Insert(const Key& key, const Value& value) {
     if (static_cast<double>(count + 1) > 0.7 * static_cast<double>(bucketCount)) Grow();
-    Entry* target = &buckets[IndexOf(key)];
-    if (target->occupied) {
-      Entry* last = target;
-      for (Entry* e = target; e; e = e->next) {
-        if (Traits::Equal(e->key(), key)) return true;
-        last = e;
-      }
-      target = new Entry();
-      last->next = target;
-    }
-    Occupy(*target, key, value);
-    return true;
+    return InsertHashed(key, value, Traits::Hash(key));
   }
 
   Entry* Find(const Key& key) const {
     if (bucketCount == 0) return nullptr;
-    Entry* e = &buckets[IndexOf(key)];
+    uint32_t hash = Traits::Hash(key);
+    Entry* e = &buckets[hash & (bucketCount - 1)];
     if (!e->occupied) return nullptr;
     for (; e; e = e->next) {
-      if (Traits::Equal(e->key(), key)) return e;
+      if (Matches(*e, key, hash)) return e;
     }
     return nullptr;
   }
@@ -69,11 +66,13 @@ public:
   // Takes the key's entry out of the map; false when there was none.
   bool Remove(const Key& key) {
     if (bucketCount == 0) return false;
-    Entry* head = &buckets[IndexOf(key)];
+    uint32_t hash = Traits::Hash(key);
+    Entry* head = &buckets[hash & (bucketCount - 1)];
     if (!head->occupied) return false;
-    if (Traits::Equal(head->key(), key)) {
+    if (Matches(*head, key, hash)) {
       if (Entry* successor = head->next) {
         head->key() = successor->key();
+        head->hash = successor->hash;
         head->value = std::move(successor->value);
         head->next = successor->next;
         FreeChained(successor);
@@ -85,7 +84,7 @@ public:
     }
     for (Entry* previous = head; previous->next; previous = previous->next) {
       Entry* e = previous->next;
-      if (Traits::Equal(e->key(), key)) {
+      if (Matches(*e, key, hash)) {
         previous->next = e->next;
         FreeChained(e);
         --count;
@@ -132,12 +131,31 @@ public:
 
   ReleaseCallback releaseCallback = nullptr;
 
-private:
-  // bucketCount is always a power of two, so the mask is the modulo.
-  uint32_t IndexOf(const Key& key) const { return Traits::Hash(key) & (bucketCount - 1); }
+ private:
+  static bool Matches(const Entry& entry, const Key& key, uint32_t hash) {
+    return entry.hash == hash && Traits::Equal(entry.key(), key);
+  }
 
-  void Occupy(Entry& target, const Key& key, const Value& value) {
+  // The insert after the growth check; bucketCount is always a power of two, so the mask is the
+  // modulo.
+  bool InsertHashed(const Key& key, const Value& value, uint32_t hash) {
+    Entry* target = &buckets[hash & (bucketCount - 1)];
+    if (target->occupied) {
+      Entry* last = target;
+      for (Entry* e = target; e; e = e->next) {
+        if (Matches(*e, key, hash)) return true;
+        last = e;
+      }
+      target = new Entry();
+      last->next = target;
+    }
+    Occupy(*target, key, value, hash);
+    return true;
+  }
+
+  void Occupy(Entry& target, const Key& key, const Value& value, uint32_t hash) {
     new (target.keyStorage) Key(key);
+    target.hash = hash;
     target.next = nullptr;
     target.value = value;
     target.occupied = 1;
@@ -159,13 +177,13 @@ private:
     Entry* old = buckets;
     uint32_t oldCount = bucketCount;
     bucketCount = bucketCount == 0 ? 1 : bucketCount * 2;
-    buckets = new Entry[bucketCount];
+    buckets = AllocateBuckets(bucketCount);
     count = 0;
     for (uint32_t i = 0; i < oldCount; ++i) {
       if (!old[i].occupied) continue;
       for (Entry* e = &old[i]; e;) {
         Entry* next = e->next;
-        Insert(e->key(), e->value);
+        InsertHashed(e->key(), e->value, e->hash);
         if (e == &old[i]) {
           e->key().~Key();
         } else {
@@ -174,7 +192,33 @@ private:
         e = next;
       }
     }
-    delete[] old;
+    FreeBuckets(old, oldCount);
+  }
+
+  // A bucket array of 2 MiB or more sits on huge pages where the system allows them: a lookup
+  // touches one random bucket, and with 4 KiB pages nearly every such touch in a large table
+  // also misses the TLB.
+  static constexpr size_t kHugePage = size_t{2} << 20;
+  static size_t AlignmentFor(uint32_t entries) {
+    return sizeof(Entry) * entries >= kHugePage ? kHugePage : alignof(Entry);
+  }
+
+  static Entry* AllocateBuckets(uint32_t entries) {
+    size_t bytes = sizeof(Entry) * entries;
+    size_t alignment = AlignmentFor(entries);
+    void* memory = ::operator new(bytes, std::align_val_t(alignment));
+    if (alignment == kHugePage) madvise(memory, bytes, MADV_HUGEPAGE);
+    Entry* array = static_cast<Entry*>(memory);
+    for (uint32_t i = 0; i < entries; ++i) new (&array[i]) Entry();
+    return array;
+  }
+
+  static void FreeBuckets(Entry* array, uint32_t entries) {
+    if (array == nullptr) return;
+    if (!std::is_trivially_destructible<Entry>::value) {
+      for (uint32_t i = 0; i < entries; ++i) array[i].~Entry();
+    }
+    ::operator delete(array, std::align_val_t(AlignmentFor(entries)));
   }
 
   Entry* buckets = nullptr;
