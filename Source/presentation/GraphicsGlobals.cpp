@@ -12,8 +12,15 @@ int32_t boundTextures[kTextureUnitCount] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, 
                                             -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
                                             -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 
-void BindTextureOnUnit(int unit, uint32_t glName) {
+int32_t activeTextureUnit = -1;
+
+void ActivateTextureUnit(int unit) {
   glActiveTexture(GL_TEXTURE0 + unit);
+  activeTextureUnit = unit;
+}
+
+void BindTextureOnUnit(int unit, uint32_t glName) {
+  if (activeTextureUnit != unit) ActivateTextureUnit(unit);
   uint32_t name = glName == 0xFFFFFFFFu ? 0u : glName;
   if (boundTextures[unit] == static_cast<int32_t>(name)) return;
   glBindTexture(GL_TEXTURE_2D, name);

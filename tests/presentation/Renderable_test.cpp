@@ -1,7 +1,8 @@
 // Renderables and cameras built from object files, drawn by the real graphics system: where a
 // quad appears for its position, scale and rotation; the default view and a camera's view; the
-// drawing order; and what a renderable with missing resources does.
+// drawing order; what a renderable with missing resources does; and the texture units it binds.
 #include "GraphicsTestSupport.h"
+#include "resources/Texture_GL.h"
 
 using namespace CorvaneEngine;
 using namespace CorvaneTest;
@@ -119,4 +120,45 @@ TEST_F(RenderableTest, MissingResourcesAreReportedOnceAndNotDrawn) {
                                return line.find("not drawn") != std::string::npos;
                              }))
       << log.Text();
+}
+
+TEST_F(RenderableTest, EachBindLandsOnItsUnitAndTheLastUnitUsedStaysActive) {
+  WriteType("two", "red.png");
+  WriteType("one", "green.png");
+  LoadTypes();
+  auto renderableOf = [](GameObject* object) {
+    return static_cast<Renderable_GL*>(object->components[0]);
+  };
+  auto active = [] {
+    GLint unit = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
+    return unit - GL_TEXTURE0;
+  };
+  auto boundOn = [](int unit) {
+    glActiveTexture(GL_TEXTURE0 + unit);
+    GLint name = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+    activeTextureUnit = -1;  // the probe went around the engine's record
+    return static_cast<uint32_t>(name);
+  };
+  Renderable_GL* two = renderableOf(Create("two"));
+  Renderable_GL* one = renderableOf(Create("one"));
+  two->ambient = one->diffuse;  // green on unit 1, red on unit 0
+
+  DrawFrame();
+  two->Draw();
+  EXPECT_EQ(1, active());
+  one->Draw();  // green goes to unit 0 although unit 1 holds it already
+  EXPECT_EQ(0, active());
+  EXPECT_EQ(one->diffuse->glName, boundOn(0));
+  EXPECT_EQ(one->diffuse->glName, boundOn(1));
+
+  // With every bind skipped the unit of the last texture still becomes active.
+  two->ambient = one->diffuse = two->diffuse;
+  two->Draw();
+  one->Draw();
+  EXPECT_EQ(0, active());
+  EXPECT_EQ(two->diffuse->glName, boundOn(0));
+  two->Draw();
+  EXPECT_EQ(1, active());
 }
