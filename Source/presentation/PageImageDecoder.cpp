@@ -1,8 +1,10 @@
 #include "presentation/PageImageDecoder.h"
 
+#include <libdeflate.h>
 #include <png.h>
 #include <setjmp.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace CorvaneEngine {
@@ -38,7 +40,111 @@ struct InverseAlpha {
 };
 const InverseAlpha kInverse;
 
+uint8_t Straight(uint32_t premultiplied, uint32_t scale) {
+  uint32_t v = (premultiplied * scale + 128) >> 8;
+  return static_cast<uint8_t>(v > 255 ? 255 : v);
+}
+
+uint32_t BigEndian32(const uint8_t* bytes) {
+  return (static_cast<uint32_t>(bytes[0]) << 24) | (static_cast<uint32_t>(bytes[1]) << 16) |
+         (static_cast<uint32_t>(bytes[2]) << 8) | bytes[3];
+}
+
+bool IsChunk(const uint8_t* type, const char* name) {
+  return std::memcmp(type, name, 4) == 0;
+}
+
+int PaethPredictor(int left, int up, int upLeft) {
+  int toLeft = std::abs(up - upLeft), toUp = std::abs(left - upLeft);
+  int toUpLeft = std::abs(left + up - 2 * upLeft);
+  return toLeft <= toUp && toLeft <= toUpLeft ? left : toUp <= toUpLeft ? up : upLeft;
+}
+
+// Undoes one row's PNG filter in place; `prior` is the row above, already unfiltered (zeros for
+// the first row). False for a filter type PNG does not define. The filters that predict from
+// the left keep the previous pixel in registers: reading it back from the row just written would
+// chain every byte to the store before it.
+template <int kBytesPerPixel>
+bool UnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prior, size_t stride) {
+  uint8_t left[kBytesPerPixel] = {};
+  uint8_t upLeft[kBytesPerPixel] = {};
+  switch (filter) {
+    case 0:
+      return true;
+    case 1:
+      for (size_t i = 0; i < stride; i += kBytesPerPixel) {
+        for (int c = 0; c < kBytesPerPixel; ++c) row[i + c] = left[c] += row[i + c];
+      }
+      return true;
+    case 2:
+      for (size_t i = 0; i < stride; ++i) row[i] += prior[i];
+      return true;
+    case 3:
+      for (size_t i = 0; i < stride; i += kBytesPerPixel) {
+        for (int c = 0; c < kBytesPerPixel; ++c) {
+          left[c] = static_cast<uint8_t>(row[i + c] + ((left[c] + prior[i + c]) >> 1));
+          row[i + c] = left[c];
+        }
+      }
+      return true;
+    case 4:
+      for (size_t i = 0; i < stride; i += kBytesPerPixel) {
+        for (int c = 0; c < kBytesPerPixel; ++c) {
+          uint8_t up = prior[i + c];
+          left[c] = static_cast<uint8_t>(row[i + c] + PaethPredictor(left[c], up, upLeft[c]));
+          row[i + c] = left[c];
+          upLeft[c] = up;
+        }
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+// One unfiltered row of premultiplied RGBA, or of RGB, as straight BGRA: the same bytes the
+// libpng path and Unpremultiply give.
+template <int kBytesPerPixel>
+void RowToStraightBgra(const uint8_t* in, uint8_t* bgra, uint32_t width) {
+  for (uint32_t x = 0; x < width; ++x, in += kBytesPerPixel, bgra += 4) {
+    uint32_t a = kBytesPerPixel == 4 ? in[3] : 255;
+    if (a == 255 || a == 0) {
+      bgra[0] = in[2];
+      bgra[1] = in[1];
+      bgra[2] = in[0];
+    } else {
+      uint32_t scale = kInverse.scale[a];
+      bgra[0] = Straight(in[2], scale);
+      bgra[1] = Straight(in[1], scale);
+      bgra[2] = Straight(in[0], scale);
+    }
+    bgra[3] = static_cast<uint8_t>(a);
+  }
+}
+
+// Unfilters the rows of `filtered` (a zero row, then each row behind its filter byte) and writes
+// them to `pixels` as straight BGRA.
+template <int kBytesPerPixel>
+bool UnfilterToBgra(std::vector<uint8_t>& filtered, uint8_t* pixels, uint32_t width,
+                    uint32_t height) {
+  const size_t stride = static_cast<size_t>(width) * kBytesPerPixel;
+  const uint8_t* prior = filtered.data() + 1;
+  for (uint32_t y = 0; y < height; ++y) {
+    uint8_t* row = filtered.data() + (y + 1) * (stride + 1);
+    if (!UnfilterRow<kBytesPerPixel>(row[0], row + 1, prior, stride)) return false;
+    RowToStraightBgra<kBytesPerPixel>(row + 1, pixels + static_cast<size_t>(y) * width * 4, width);
+    prior = row + 1;
+  }
+  return true;
+}
+
 }  // namespace
+
+PageImageDecoder::PageImageDecoder() : inflater(libdeflate_alloc_decompressor()) {}
+
+PageImageDecoder::~PageImageDecoder() {
+  if (inflater != nullptr) libdeflate_free_decompressor(inflater);
+}
 
 bool PageImageDecoder::DecodeBase64(const char* text, size_t size, std::vector<uint8_t>& out) {
   static const struct Alphabet {
@@ -81,17 +187,89 @@ void PageImageDecoder::Unpremultiply(uint8_t* bgra, size_t pixelCount) {
   for (size_t i = 0; i < pixelCount; ++i, bgra += 4) {
     uint32_t a = bgra[3];
     if (a == 255 || a == 0) continue;  // opaque needs nothing; transparent stays as it is
-    uint32_t s = kInverse.scale[a];
-    for (int c = 0; c < 3; ++c) {
-      uint32_t v = (bgra[c] * s + 128) >> 8;
-      bgra[c] = static_cast<uint8_t>(v > 255 ? 255 : v);
-    }
+    uint32_t scale = kInverse.scale[a];
+    for (int c = 0; c < 3; ++c) bgra[c] = Straight(bgra[c], scale);
   }
 }
 
 bool PageImageDecoder::Decode(const char* base64, size_t size) {
   if (!DecodeBase64(base64, size, png)) return false;
+  switch (DecodeBrowserPng()) {
+    case FastPath::Decoded:
+      return true;
+    case FastPath::Broken:
+      return false;
+    case FastPath::NotHandled:
+      break;
+  }
   return DecodePng();
+}
+
+PageImageDecoder::FastPath PageImageDecoder::DecodeBrowserPng() {
+  static const uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+  if (inflater == nullptr) return FastPath::NotHandled;
+  if (png.size() < 8 || std::memcmp(png.data(), kSignature, 8) != 0) return FastPath::Broken;
+  uint32_t w = 0, h = 0;
+  int bytesPerPixel = 0;
+  const uint8_t* imageData = nullptr;  // the one IDAT chunk's data, or `compressed`
+  size_t imageDataSize = 0;
+  int imageChunks = 0;
+  for (size_t at = 8;;) {
+    if (png.size() - at < 12) return FastPath::Broken;
+    const uint32_t length = BigEndian32(&png[at]);
+    if (length > png.size() - at - 12) return FastPath::Broken;
+    const uint8_t* type = &png[at + 4];
+    const uint8_t* data = &png[at + 8];
+    at += 12 + static_cast<size_t>(length);
+    if (bytesPerPixel == 0) {  // the header comes first
+      if (!IsChunk(type, "IHDR") || length != 13) return FastPath::Broken;
+      w = BigEndian32(data);
+      h = BigEndian32(data + 4);
+      if (w == 0 || h == 0 || w > 16384 || h > 16384) return FastPath::Broken;
+      const uint8_t depth = data[8], colourType = data[9];
+      if (depth != 8 || (colourType != 6 && colourType != 2) || data[10] != 0 || data[11] != 0 ||
+          data[12] != 0) {
+        return FastPath::NotHandled;  // palette, grey, 16 bits, interlaced: libpng's work
+      }
+      bytesPerPixel = colourType == 6 ? 4 : 3;
+    } else if (IsChunk(type, "IDAT")) {
+      if (++imageChunks == 1) {
+        imageData = data;
+        imageDataSize = length;
+        continue;
+      }
+      if (imageChunks == 2) compressed.assign(imageData, imageData + imageDataSize);
+      compressed.insert(compressed.end(), data, data + length);
+    } else if (IsChunk(type, "IEND")) {
+      break;
+    } else if (IsChunk(type, "tRNS") || IsChunk(type, "PLTE")) {
+      return FastPath::NotHandled;  // a transparent colour key: libpng expands it to alpha
+    }
+  }
+  if (imageChunks == 0) return FastPath::Broken;
+  if (imageChunks > 1) {
+    imageData = compressed.data();
+    imageDataSize = compressed.size();
+  }
+
+  // A zero row ahead of the image serves as the row above the first.
+  const size_t rowSize = static_cast<size_t>(w) * bytesPerPixel + 1;
+  const size_t imageSize = rowSize * h;
+  filtered.resize(rowSize + imageSize);
+  std::memset(filtered.data(), 0, rowSize);
+  size_t inflated = 0;
+  if (libdeflate_zlib_decompress(inflater, imageData, imageDataSize, filtered.data() + rowSize,
+                                 imageSize, &inflated) != LIBDEFLATE_SUCCESS ||
+      inflated != imageSize) {
+    return FastPath::Broken;
+  }
+  pixels.resize(static_cast<size_t>(w) * h * 4);
+  bool unfiltered = bytesPerPixel == 4 ? UnfilterToBgra<4>(filtered, pixels.data(), w, h)
+                                       : UnfilterToBgra<3>(filtered, pixels.data(), w, h);
+  if (!unfiltered) return FastPath::Broken;
+  width = static_cast<int32_t>(w);
+  height = static_cast<int32_t>(h);
+  return FastPath::Decoded;
 }
 
 bool PageImageDecoder::DecodePng() {

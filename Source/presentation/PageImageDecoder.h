@@ -3,6 +3,10 @@
 // the top, straight (not premultiplied) alpha. The browser's PNGs carry premultiplied colour,
 // which the overlay's blend would darken a second time.
 //
+// The browser's own frames (8-bit RGBA or RGB, not interlaced) take a fast path: the image data
+// inflates with libdeflate in one call and the rows are unfiltered straight into BGRA. Any other
+// PNG goes through libpng.
+//
 // Threads: one decoder per thread (the browser's reader thread); it keeps its buffers between
 // frames so a steady stream allocates nothing.
 #pragma once
@@ -11,10 +15,17 @@
 #include <cstdint>
 #include <vector>
 
+struct libdeflate_decompressor;
+
 namespace CorvaneEngine {
 
 class PageImageDecoder {
  public:
+  PageImageDecoder();
+  ~PageImageDecoder();
+  PageImageDecoder(const PageImageDecoder&) = delete;
+  PageImageDecoder& operator=(const PageImageDecoder&) = delete;
+
   // Decodes `size` bytes of base64 text holding a PNG. False for broken data (nothing reported:
   // the caller drops the frame).
   bool Decode(const char* base64, size_t size);
@@ -29,11 +40,17 @@ class PageImageDecoder {
   static void Unpremultiply(uint8_t* bgra, size_t pixelCount);
 
  private:
+  enum class FastPath { Decoded, Broken, NotHandled };
+  FastPath DecodeBrowserPng();
+  bool UnfilterIntoPixels(int bytesPerPixel);
   bool DecodePng();
 
   std::vector<uint8_t> png;
   std::vector<uint8_t> pixels;
   std::vector<uint8_t*> rowPointers;  // a member: libpng's longjmp must not leave it behind
+  std::vector<uint8_t> compressed;    // the image data of several IDAT chunks, joined
+  std::vector<uint8_t> filtered;      // inflated rows, each behind its filter byte
+  libdeflate_decompressor* inflater;
   int32_t width = 0;
   int32_t height = 0;
 };

@@ -2,8 +2,11 @@
 // and the decoding of the browser's screencast frames (base64, PNG, premultiplied alpha).
 #include <SDL_keysym.h>
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "presentation/KeyTranslation.h"
 #include "presentation/PageImageDecoder.h"
@@ -84,4 +87,101 @@ TEST(PageImageDecoder, Base64PngAndPremultipliedAlphaComeOutStraightBgraRowsFrom
   PageImageDecoder::Unpremultiply(pixels, 4);
   const uint8_t straight[] = {64, 128, 191, 4, 255, 255, 255, 100, 255, 0, 10, 255, 9, 9, 9, 0};
   EXPECT_EQ(0, std::memcmp(straight, pixels, sizeof straight));
+}
+
+namespace {
+
+// A PNG written by libpng with the given row filters, many small IDAT chunks and interlacing.
+std::vector<uint8_t> PngFile(const std::vector<uint8_t>& pixels, int width, int height,
+                             int colourType, int filters, bool interlaced) {
+  std::vector<uint8_t> file;
+  png_structp writer = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(writer);
+  png_set_write_fn(
+      writer, &file,
+      [](png_structp png, png_bytep data, png_size_t size) {
+        auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+        out->insert(out->end(), data, data + size);
+      },
+      nullptr);
+  png_set_filter(writer, 0, filters);
+  png_set_compression_buffer_size(writer, 1000);
+  png_set_IHDR(writer, info, width, height, 8, colourType,
+               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  std::vector<png_bytep> rows;
+  const int channels = colourType == PNG_COLOR_TYPE_RGBA ? 4 : 3;
+  for (int y = 0; y < height; ++y)
+    rows.push_back(const_cast<uint8_t*>(&pixels[static_cast<size_t>(y) * width * channels]));
+  png_set_rows(writer, info, rows.data());
+  png_write_png(writer, info, PNG_TRANSFORM_IDENTITY, nullptr);
+  png_destroy_write_struct(&writer, &info);
+  return file;
+}
+
+std::string Base64(const std::vector<uint8_t>& bytes) {
+  const char* letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    size_t left = bytes.size() - i;
+    uint32_t bits =
+        bytes[i] << 16 | (left > 1 ? bytes[i + 1] << 8 : 0) | (left > 2 ? bytes[i + 2] : 0);
+    for (size_t k = 0; k < 4; ++k) text += k <= left ? letters[(bits >> (18 - 6 * k)) & 63] : '=';
+  }
+  return text;
+}
+
+}  // namespace
+
+TEST(PageImageDecoder, EveryRowFilterChunkingAndLayoutGivesTheSamePixels) {
+  constexpr int kWidth = 61, kHeight = 37;  // odd sizes: no row is a multiple of anything
+  uint32_t seed = 12345;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int colourType : {PNG_COLOR_TYPE_RGBA, PNG_COLOR_TYPE_RGB}) {
+    const int channels = colourType == PNG_COLOR_TYPE_RGBA ? 4 : 3;
+    // Gradients with noise, and alpha from 0 to 255.
+    std::vector<uint8_t> source(kWidth * kHeight * channels);
+    std::vector<uint8_t> expected(kWidth * kHeight * 4);
+    for (int i = 0; i < kWidth * kHeight; ++i) {
+      uint8_t* in = &source[i * channels];
+      uint8_t alpha = channels == 4 ? static_cast<uint8_t>(i % 7 == 0 ? 0 : 255 - i % 200) : 255;
+      for (int c = 0; c < 3; ++c) {
+        // The lower half is a few levels only, where the predictor's ties decide.
+        uint32_t value = i / kWidth < kHeight / 2
+                             ? (i % kWidth * (c + 1) + i / kWidth * 3 + next() % 9) % 256
+                             : next() % 3 * 100;
+        in[c] = static_cast<uint8_t>(value * alpha / 255);  // premultiplied, as the browser sends
+      }
+      if (channels == 4) in[3] = alpha;
+      const uint8_t bgra[4] = {in[2], in[1], in[0], alpha};
+      std::memcpy(&expected[i * 4], bgra, 4);
+    }
+    PageImageDecoder::Unpremultiply(expected.data(), kWidth * kHeight);
+
+    const int filterSets[] = {PNG_FILTER_NONE, PNG_FILTER_SUB,   PNG_FILTER_UP,
+                              PNG_FILTER_AVG,  PNG_FILTER_PAETH, PNG_ALL_FILTERS};
+    PageImageDecoder decoder;
+    for (bool interlaced : {false, true}) {
+      for (int filters : filterSets) {
+        SCOPED_TRACE(testing::Message() << "channels " << channels << ", filters " << filters
+                                        << (interlaced ? ", interlaced" : ""));
+        std::vector<uint8_t> file =
+            PngFile(source, kWidth, kHeight, colourType, filters, interlaced);
+        std::string text = Base64(file);
+        ASSERT_TRUE(decoder.Decode(text.data(), text.size()));
+        ASSERT_EQ(kWidth, decoder.Width());
+        ASSERT_EQ(kHeight, decoder.Height());
+        EXPECT_EQ(0, std::memcmp(expected.data(), decoder.Pixels(), expected.size()));
+        if (interlaced) continue;  // libpng's path, which skips the checksums
+
+        // A damaged byte in the image data is refused, not shown.
+        std::string bytes(file.begin(), file.end());
+        size_t chunk = bytes.find("IDAT");
+        ASSERT_NE(std::string::npos, chunk);
+        file[chunk + 4 + (bytes[chunk - 1] & 0xFF) / 2] ^= 0x5A;  // within the first chunk's data
+        text = Base64(file);
+        EXPECT_FALSE(decoder.Decode(text.data(), text.size()));
+      }
+    }
+  }
 }
