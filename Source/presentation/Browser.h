@@ -24,7 +24,7 @@ class Browser : public System {
   Browser();
   ~Browser() override;
 
-  void Initialize() override;  // starts the browser and creates the page ("about:blank")
+  void Initialize() override;  // starts the browser and creates the page (empty, transparent)
   void Shutdown() override;    // closes the page and ends the browser process
   void Update(double) override {}
 
