@@ -10,6 +10,9 @@
 
 #include "presentation/PageImageDecoder.h"
 
+// The PNG writer of the test suites.
+#include "../tests/support/PngWriter.h"
+
 using CorvaneEngine::PageImageDecoder;
 
 namespace {
@@ -35,43 +38,9 @@ std::vector<uint8_t> PagePixels() {
   return pixels;
 }
 
-std::vector<uint8_t> UpFilteredPng(const std::vector<uint8_t>& pixels) {
-  std::vector<uint8_t> file;
-  png_structp writer = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(writer);
-  png_set_write_fn(
-      writer, &file,
-      [](png_structp png, png_bytep data, png_size_t size) {
-        auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-        out->insert(out->end(), data, data + size);
-      },
-      nullptr);
-  png_set_filter(writer, 0, PNG_FILTER_UP);
-  png_set_IHDR(writer, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  std::vector<png_bytep> rows;
-  for (int y = 0; y < kHeight; ++y)
-    rows.push_back(const_cast<uint8_t*>(&pixels[static_cast<size_t>(y) * kWidth * 4]));
-  png_set_rows(writer, info, rows.data());
-  png_write_png(writer, info, PNG_TRANSFORM_IDENTITY, nullptr);
-  png_destroy_write_struct(&writer, &info);
-  return file;
-}
-
-std::string Base64(const std::vector<uint8_t>& bytes) {
-  const char* letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string text;
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    size_t left = bytes.size() - i;
-    uint32_t bits =
-        bytes[i] << 16 | (left > 1 ? bytes[i + 1] << 8 : 0) | (left > 2 ? bytes[i + 2] : 0);
-    for (size_t k = 0; k < 4; ++k) text += k <= left ? letters[(bits >> (18 - 6 * k)) & 63] : '=';
-  }
-  return text;
-}
-
 const std::string& Frame() {
-  static const std::string text = Base64(UpFilteredPng(PagePixels()));
+  static const std::string text = CorvaneTest::Base64(
+      CorvaneTest::PngFile(PagePixels(), kWidth, kHeight, PNG_COLOR_TYPE_RGBA, PNG_FILTER_UP));
   return text;
 }
 
