@@ -301,7 +301,7 @@ void HeadlessBrowser::Impl::HandleReply(int32_t id, const Json& message) {
     pipe->Send("Page.enable", "{}", overlaySession);
     pipe->Send("Emulation.setDefaultBackgroundColorOverride",
                "{\"color\":{\"r\":0,\"g\":0,\"b\":0,\"a\":0}}", overlaySession);
-    pipe->Send("Page.startScreencast", "{\"format\":\"png\",\"everyNthFrame\":1}", overlaySession);
+    pipe->Send("Page.startScreencast", kScreencastParameters, overlaySession);
     windowRequest =
         pipe->Send("Browser.getWindowForTarget", Json{{"targetId", overlayTarget}}.dump(), "");
   } else if (id == windowRequest) {

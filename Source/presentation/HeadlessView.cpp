@@ -139,6 +139,10 @@ void HeadlessView::SetSize(int32_t newWidth, int32_t newHeight) {
   Json bounds{{"width", newWidth}, {"height", newHeight}};
   pipe->Send("Browser.setWindowBounds", Json{{"windowId", windowId}, {"bounds", bounds}}.dump(),
              "");
+  // After the window changes size the browser may send no further pictures of the page: the
+  // screencast starts again on the new size.
+  SendToPage("Page.stopScreencast", "{}");
+  SendToPage("Page.startScreencast", kScreencastParameters);
 }
 
 bool HeadlessView::GetSize(int32_t& outWidth, int32_t& outHeight) const {

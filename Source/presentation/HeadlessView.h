@@ -15,6 +15,9 @@ namespace CorvaneEngine {
 
 class DevToolsPipe;
 
+// The page's pictures: every frame, as PNG (the only format with alpha).
+constexpr char kScreencastParameters[] = "{\"format\":\"png\",\"everyNthFrame\":1}";
+
 class HeadlessView {
  public:
   enum class KeyEventType { KeyDown, KeyUp, Char };
