@@ -6,13 +6,13 @@
 // Threads: no lock of its own; the owner guards it.
 #pragma once
 
-#include <sys/mman.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <new>
 #include <type_traits>
 #include <utility>
+
+#include "core/LargeBlock.h"
 
 namespace CorvaneEngine {
 
@@ -195,19 +195,10 @@ class ChainedHashMap {
     FreeBuckets(old, oldCount);
   }
 
-  // A bucket array of 2 MiB or more sits on huge pages where the system allows them: a lookup
-  // touches one random bucket, and with 4 KiB pages nearly every such touch in a large table
-  // also misses the TLB.
-  static constexpr size_t kHugePage = size_t{2} << 20;
-  static size_t AlignmentFor(uint32_t entries) {
-    return sizeof(Entry) * entries >= kHugePage ? kHugePage : alignof(Entry);
-  }
-
+  // Bucket arrays come from LargeBlock, so a large table sits on huge pages.
   static Entry* AllocateBuckets(uint32_t entries) {
-    size_t bytes = sizeof(Entry) * entries;
-    size_t alignment = AlignmentFor(entries);
-    void* memory = ::operator new(bytes, std::align_val_t(alignment));
-    if (alignment == kHugePage) madvise(memory, bytes, MADV_HUGEPAGE);
+    void* memory = LargeBlock::Allocate(sizeof(Entry) * entries);
+    if (memory == nullptr) throw std::bad_alloc();
     Entry* array = static_cast<Entry*>(memory);
     for (uint32_t i = 0; i < entries; ++i) new (&array[i]) Entry();
     return array;
@@ -218,7 +209,7 @@ class ChainedHashMap {
     if (!std::is_trivially_destructible<Entry>::value) {
       for (uint32_t i = 0; i < entries; ++i) array[i].~Entry();
     }
-    ::operator delete(array, std::align_val_t(AlignmentFor(entries)));
+    LargeBlock::Free(array, sizeof(Entry) * entries);
   }
 
   Entry* buckets = nullptr;

@@ -4,7 +4,7 @@
 #include <GL/glx.h>
 
 #include "presentation/GraphicsGlobals.h"
-#include "resources/LargeBlock.h"
+#include "core/LargeBlock.h"
 #include "resources/ResourceMaker.h"
 
 namespace CorvaneEngine {

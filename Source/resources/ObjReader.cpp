@@ -21,7 +21,7 @@
 #include <thread>
 
 #include "core/OutputStream.h"
-#include "resources/LargeBlock.h"
+#include "core/LargeBlock.h"
 
 namespace CorvaneEngine {
 

@@ -1,4 +1,4 @@
-#include "resources/LargeBlock.h"
+#include "core/LargeBlock.h"
 
 #include <sys/mman.h>
 

@@ -1,8 +1,8 @@
-// LargeBlock: zero-filled memory for the big arrays of mesh loading (the corners of a mesh, the
-// OBJ reader's lists). Blocks of a few megabytes and more are mapped on their own, aligned to
-// 2 MiB and offered to the kernel for transparent huge pages: filling 100 MB of fresh 4 KiB
-// pages costs several times as much as the parsing that fills them. Smaller blocks come from the
-// heap.
+// LargeBlock: zero-filled memory for big arrays (the corners of a mesh, the OBJ reader's lists,
+// the bucket arrays of large hash maps). Blocks of a few megabytes and more are mapped on their
+// own, aligned to 2 MiB and offered to the kernel for transparent huge pages: filling 100 MB of
+// fresh 4 KiB pages costs several times as much as the parsing that fills them, and a random
+// lookup in a big table would otherwise miss the TLB as well. Smaller blocks come from the heap.
 //
 // Threads: any thread (the kept block is guarded by a mutex).
 #pragma once
