@@ -5,11 +5,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -19,6 +16,7 @@
 #include <vector>
 
 #include "presentation/DevToolsPipe.h"
+#include "presentation/FileURL.h"
 #include "presentation/HeadlessBrowserClient.h"
 #include "presentation/HeadlessView.h"
 #include "presentation/PageImageDecoder.h"
@@ -49,27 +47,17 @@ const Json& Member(const Json& object, const char* key) {
   return found == object.end() ? kNone : *found;
 }
 
-// Profiles of games that were killed before they could remove theirs: the folder name holds the
-// game's process id, and a folder whose process is gone is removed.
 // The page the browser opens with: an empty local file in the profile folder. Pages from files
 // then load into the renderer that already has the transparent background; from about:blank
 // the first file page would get a new renderer, whose first pictures come out opaque white
 // before the background override reaches it.
 std::string StartPage(const std::string& profile) {
   std::ofstream(profile + "/start.html") << "<!DOCTYPE html><html></html>";
-  std::string url = "file://";
-  for (unsigned char c : profile + "/start.html") {
-    if (std::isalnum(c) || std::strchr("/-._~", c) != nullptr) {
-      url += static_cast<char>(c);
-    } else {
-      char escaped[4];
-      std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-      url += escaped;
-    }
-  }
-  return url;
+  return FileURL(profile.c_str(), "/start.html").CStr();
 }
 
+// Profiles of games that were killed before they could remove theirs: the folder name holds the
+// game's process id, and a folder whose process is gone is removed.
 void RemoveStaleProfiles(const std::filesystem::path& temp) {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(temp, error)) {
