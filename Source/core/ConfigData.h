@@ -1,7 +1,8 @@
 // ConfigData: the program's settings as text values by section and key, read from
 // "./config.xml" at construction and written back by Save. Systems declare their keys with
 // defaults (a value from the file wins), read typed values with Get and store changes with Set.
-// Lookups of a missing section or key write one line to standard error.
+// Lookups of a missing section or key write one line to standard error, and so do a number that
+// does not fit its type and a file that does not parse (which is kept beside it as a copy).
 //
 // Threads: main thread only.
 #pragma once
@@ -13,8 +14,10 @@
 
 namespace CorvaneEngine {
 
+class XMLReader;
+
 class ConfigData {
-public:
+ public:
   explicit ConfigData(const char* path = "./config.xml");
   ~ConfigData();
   ConfigData(const ConfigData&) = delete;
@@ -42,7 +45,7 @@ public:
 
   static ConfigData* instance;
 
-private:
+ private:
   struct Entry {
     SharedString key;
     SharedString value;
@@ -55,7 +58,10 @@ private:
   };
 
   void Load();
-  void SetDefaultText(const char* section, const char* key, const char* text);
+  void KeepDamagedCopy(const XMLReader& reader);
+  void ReportOutOfRange(const char* section, const char* key, const char* type, const char* used);
+  // The entry that was there already, or null when a new one was appended with `text`.
+  Entry* SetDefaultText(const char* section, const char* key, const char* text);
   // The entry's text, or null after the standard-error line.
   SharedString* Lookup(const char* section, const char* key);
   void SetText(const char* section, const char* key, const char* text);
@@ -65,8 +71,11 @@ private:
   StringHashMap sections;
 };
 
-template <> bool ConfigData::Get<bool>(const char* section, const char* key);
-template <> int ConfigData::Get<int>(const char* section, const char* key);
-template <> float ConfigData::Get<float>(const char* section, const char* key);
+template <>
+bool ConfigData::Get<bool>(const char* section, const char* key);
+template <>
+int ConfigData::Get<int>(const char* section, const char* key);
+template <>
+float ConfigData::Get<float>(const char* section, const char* key);
 
 }  // namespace CorvaneEngine

@@ -2,17 +2,34 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/OutputStream.h"
+#include "core/RegularFile.h"
 
 namespace CorvaneEngine {
 
+// Read through ReadRegularFile: a FIFO or a device given as a file must not block the reader or
+// feed it forever.
 XMLReader::XMLReader(const SharedString& fileName) : XMLSerializer(Reading, fileName) {
-  if (document.LoadFile(fileName.CStr()) != tinyxml2::XML_SUCCESS) {
-    Log << "ERROR: Could Not Open File: " << fileName.CStr() << std::endl;
+  std::string contents;
+  bool read = ReadRegularFile(fileName.CStr(), contents, nullptr);
+  if (read && document.Parse(contents.data(), contents.size()) == tinyxml2::XML_SUCCESS) {
+    cursor = document.FirstChildElement();
     return;
   }
-  cursor = document.FirstChildElement();
+  damaged = read;
+  Log << "ERROR: Could Not Open File: " << fileName.CStr() << std::endl;
+}
+
+std::string XMLReader::ParseError() const {
+  std::string reason = document.ErrorName();
+  // ErrorStr ends with the parser's detail, when it has one, after "Line number=N: ".
+  const char* full = document.ErrorStr();
+  const char* detail = full ? std::strstr(full, "Line number=") : nullptr;
+  detail = detail ? std::strstr(detail, ": ") : nullptr;
+  if (detail) reason += std::string(" (") + (detail + 2) + ")";
+  return reason;
 }
 
 bool XMLReader::GoToChild(const char* name) {
@@ -43,8 +60,8 @@ const char* XMLReader::DataText() {
   const tinyxml2::XMLNode* first = cursor->FirstChild();
   const tinyxml2::XMLText* text = first ? first->ToText() : nullptr;
   if (!text) {
-    Log << "ERROR: " << TagForMessage() << " in file " << fileName.CStr() << " does not contain data."
-        << std::endl;
+    Log << "ERROR: " << TagForMessage() << " in file " << fileName.CStr()
+        << " does not contain data." << std::endl;
     return nullptr;
   }
   return text->Value();
@@ -89,8 +106,8 @@ bool XMLReader::SerializeAttribute(const char* name, SharedString* value) {
   if (!cursor) return ReportNoCursor("SerializeAttribute");
   const char* attribute = name ? cursor->Attribute(name) : nullptr;
   if (!attribute) {
-    Log << "ERROR: " << TagForMessage() << " in file " << fileName.CStr() << " does not contain an attribute "
-        << (name ? name : "") << "." << std::endl;
+    Log << "ERROR: " << TagForMessage() << " in file " << fileName.CStr()
+        << " does not contain an attribute " << (name ? name : "") << "." << std::endl;
     return false;
   }
   *value = SharedString(attribute);

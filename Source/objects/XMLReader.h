@@ -1,14 +1,17 @@
 // XMLReader: loads an XML file at construction and reads the caller's variables from it. The
 // cursor starts on the root element; after a failed load it is empty and every operation
-// reports and answers false.
+// reports and answers false. Only regular files are read; anything else counts as a file that
+// cannot be opened.
 #pragma once
+
+#include <string>
 
 #include "objects/XMLSerializer.h"
 
 namespace CorvaneEngine {
 
 class XMLReader : public XMLSerializer {
-public:
+ public:
   explicit XMLReader(const SharedString& fileName);
 
   bool GoToChild(const char* name) override;
@@ -20,7 +23,14 @@ public:
   bool SerializeBool(bool* value) override;
   bool SerializeAttribute(const char* name, SharedString* value) override;
 
-private:
+  // Whether the file was read but did not parse; the parser's reason and line tell why.
+  bool Damaged() const { return damaged; }
+  std::string ParseError() const;
+  int ParseErrorLine() const { return document.ErrorLineNum(); }
+
+ private:
+  bool damaged = false;
+
   // The cursor's data: the text of its first child node, or null after the log line.
   const char* DataText();
 };

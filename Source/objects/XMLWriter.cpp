@@ -1,7 +1,10 @@
 #include "objects/XMLWriter.h"
 
+#include <iostream>
 #include <sstream>
+#include <string>
 
+#include "core/AtomicFile.h"
 #include "core/OutputStream.h"
 
 namespace CorvaneEngine {
@@ -13,9 +16,16 @@ XMLWriter::XMLWriter(const SharedString& fileName, const char* rootName)
   document.InsertEndChild(cursor);
 }
 
+// The file is replaced as a whole or not at all: a full disk must not leave a truncated file in
+// place of the old one. The log is silent by default, so the reason also goes to standard error.
 XMLWriter::~XMLWriter() {
-  if (document.SaveFile(fileName.CStr()) != tinyxml2::XML_SUCCESS) {
+  tinyxml2::XMLPrinter printer;
+  document.Print(&printer);
+  std::string reason;
+  const size_t size = static_cast<size_t>(printer.CStrSize() - 1);  // without the final NUL
+  if (!ReplaceFileAtomically(fileName.CStr(), printer.CStr(), size, &reason)) {
     Log << "ERROR: Could not save file: " << fileName.CStr() << std::endl;
+    std::cerr << fileName.CStr() << ": could not save: " << reason << std::endl;
   }
 }
 
@@ -45,7 +55,9 @@ bool XMLWriter::AppendText(const char* text) {
   return true;
 }
 
-bool XMLWriter::SerializeInt(int32_t* value) { return AppendText(std::to_string(*value).c_str()); }
+bool XMLWriter::SerializeInt(int32_t* value) {
+  return AppendText(std::to_string(*value).c_str());
+}
 
 bool XMLWriter::SerializeFloat(float* value) {
   std::ostringstream text;
@@ -59,9 +71,13 @@ bool XMLWriter::SerializeDouble(double* value) {
   return AppendText(text.str().c_str());
 }
 
-bool XMLWriter::SerializeString(SharedString* value) { return AppendText(value->CStr()); }
+bool XMLWriter::SerializeString(SharedString* value) {
+  return AppendText(value->CStr());
+}
 
-bool XMLWriter::SerializeBool(bool* value) { return AppendText(*value ? "True" : "False"); }
+bool XMLWriter::SerializeBool(bool* value) {
+  return AppendText(*value ? "True" : "False");
+}
 
 bool XMLWriter::SerializeAttribute(const char* name, SharedString* value) {
   if (!cursor) return ReportNoCursor("SerializeAttribute");

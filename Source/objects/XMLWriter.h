@@ -1,5 +1,7 @@
 // XMLWriter: builds a document from the caller's values and saves it to its file when it is
-// destroyed (the only moment the file is written). The cursor starts on the root element.
+// destroyed (the only moment the file is written). The cursor starts on the root element. A save
+// replaces the whole file or, on failure, leaves the old one untouched and says why on standard
+// error.
 #pragma once
 
 #include "objects/XMLSerializer.h"
@@ -7,7 +9,7 @@
 namespace CorvaneEngine {
 
 class XMLWriter : public XMLSerializer {
-public:
+ public:
   XMLWriter(const SharedString& fileName, const char* rootName);
   ~XMLWriter() override;
 
@@ -20,7 +22,7 @@ public:
   bool SerializeBool(bool* value) override;
   bool SerializeAttribute(const char* name, SharedString* value) override;
 
-private:
+ private:
   bool AppendText(const char* text);
 };
 
