@@ -4,6 +4,7 @@
 #include "objects/ObjectFactory.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -119,7 +120,7 @@ TEST_F(ObjectFactoryTest, UnknownTypesCreateNothingAndBareTypesStillGiveIds) {
   EXPECT_TRUE(manager.GetObject(1)->components.empty());
 }
 
-TEST_F(ObjectFactoryTest, FolderLoadingSkipsFoldersAndBrokenFilesAndReadsTheRest) {
+TEST_F(ObjectFactoryTest, FolderLoadingSkipsFoldersFifosAndBrokenFilesAndReadsTheRest) {
   CorvaneTest::CapturedLog missing;
   factory->LoadObjectTypes("./GameObjects");
   ASSERT_EQ(missing.Lines().size(), 1u);
@@ -130,6 +131,12 @@ TEST_F(ObjectFactoryTest, FolderLoadingSkipsFoldersAndBrokenFilesAndReadsTheRest
   dir.Write("GameObjects/b.txt", "not XML <<<");
   dir.Write("GameObjects/nested/c.xml", "<T>" + kScale + "<Name>c</Name></T>");
   dir.Write("GameObjects/d", "<T>" + kScale + "<Name>d</Name>" + kAlpha + "</T>");
+  ASSERT_EQ(mkfifo((dir.Path() / "GameObjects/pipe").c_str(), 0644), 0);
+  auto outcome = CorvaneTest::RunInChild([this] {  // a FIFO without a writer must not block
+    factory->LoadObjectTypes("./GameObjects");
+    return 0;
+  });
+  ASSERT_TRUE(outcome.ended);
   CorvaneTest::CapturedLog log;
   factory->LoadObjectTypes("./GameObjects/");  // the slash is not doubled
   EXPECT_NE(factory->FindObjectType("a"), nullptr);
@@ -139,6 +146,7 @@ TEST_F(ObjectFactoryTest, FolderLoadingSkipsFoldersAndBrokenFilesAndReadsTheRest
   Lines lines = log.Lines();  // in listing order, which the file system decides
   std::sort(lines.begin(), lines.end());
   EXPECT_EQ(lines, (Lines{"ERROR: Could Not Open File: ./GameObjects/b.txt",
+                          "ERROR: Could Not Open File: ./GameObjects/pipe",
                           "WARNING: ./GameObjects/nested is a folder, not an object file."}));
 }
 

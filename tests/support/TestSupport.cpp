@@ -1,8 +1,13 @@
 #include "TestSupport.h"
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
+#include <iostream>
 
 #include "core/OutputStream.h"
 #include "core/ReportError.h"
@@ -68,6 +73,47 @@ std::string ReadFile(const std::filesystem::path& path) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
+}
+
+ChildOutcome RunInChild(const std::function<int()>& work, std::chrono::seconds deadline) {
+  int errors[2];
+  if (pipe(errors) != 0) return {false, -1, "pipe failed"};
+  std::cerr.flush();
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(errors[1], STDERR_FILENO);
+    close(errors[0]);
+    int code = work();
+    std::cerr.flush();
+    std::fflush(stderr);
+    _exit(code);
+  }
+  close(errors[1]);
+  ChildOutcome outcome{false, -1, ""};
+  const auto end = std::chrono::steady_clock::now() + deadline;
+  // The child's standard error ends when the child does.
+  for (auto now = std::chrono::steady_clock::now(); child > 0 && now < end;
+       now = std::chrono::steady_clock::now()) {
+    pollfd ready{errors[0], POLLIN, 0};
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now).count();
+    if (poll(&ready, 1, static_cast<int>(left)) <= 0) continue;
+    char chunk[4096];
+    ssize_t got = read(errors[0], chunk, sizeof chunk);
+    if (got <= 0) {
+      outcome.ended = true;
+      break;
+    }
+    outcome.errors.append(chunk, static_cast<size_t>(got));
+  }
+  close(errors[0]);
+  if (child > 0 && !outcome.ended) kill(child, SIGKILL);
+  int status = 0;
+  if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+    outcome.code = WEXITSTATUS(status);
+  } else {
+    outcome.ended = false;
+  }
+  return outcome;
 }
 
 }  // namespace CorvaneTest

@@ -1,7 +1,9 @@
 // Helpers shared by the test suites: scratch folders, captured log lines and error reports.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,5 +54,18 @@ public:
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+
+// What a function run in a child process did: whether it ended before the deadline, its answer
+// (the exit code) and what it wrote to standard error.
+struct ChildOutcome {
+  bool ended;
+  int code;
+  std::string errors;
+};
+
+// Runs `work` in a forked child, for what may block or must run under other limits or another
+// user; a child still running at the deadline is killed.
+ChildOutcome RunInChild(const std::function<int()>& work,
+                        std::chrono::seconds deadline = std::chrono::seconds(120));
 
 }  // namespace CorvaneTest
