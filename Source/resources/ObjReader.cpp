@@ -153,9 +153,10 @@ class LineReader {
  public:
   explicit LineReader(const char* safeEnd) : safeEnd(safeEnd) {}
 
-  // Reads `count` numbers of a "v", "vn" or "vt" line into `into` (missing numbers are 0);
-  // false when the line has too few. Sets `noMemory` when the list cannot grow.
-  bool ReadNumbers(const char* cursor, int count, PlainList<float>& into, bool& noMemory) const {
+  // Reads `count` numbers of a "v", "vn" or "vt" line into `into` (missing numbers are 0), moving
+  // `cursor` past them; false when the line has too few. Sets `noMemory` when the list cannot
+  // grow.
+  bool ReadNumbers(const char*& cursor, int count, PlainList<float>& into, bool& noMemory) const {
     if (!into.Reserve(3)) {
       noMemory = true;
       return true;
@@ -169,9 +170,9 @@ class LineReader {
     return complete;
   }
 
-  // Reads the references of a face line (after the 'f') into `face`; returns how many there are,
-  // counting no further than 5 (anything but 3 or 4 refuses the file).
-  int ReadFace(const char* cursor, Reference face[4]) const {
+  // Reads the references of a face line (after the 'f') into `face`, moving `cursor` past them;
+  // returns how many there are, counting no further than 5 (anything but 3 or 4 refuses the file).
+  int ReadFace(const char*& cursor, Reference face[4]) const {
     int count = 0;
     for (;;) {
       while (IsBlank(*cursor)) ++cursor;
@@ -349,11 +350,6 @@ class LineReader {
   const char* const safeEnd;
 };
 
-// The end of the line that starts at `line`.
-inline const char* LineEnd(const char* line) {
-  return static_cast<const char*>(::rawmemchr(line, '\n'));
-}
-
 // How many vertex lines of each kind; the numbering runs across the blocks in file order.
 struct Counts {
   uint64_t positions = 0, normals = 0, texCoords = 0;
@@ -364,15 +360,19 @@ struct Counts {
 // Pass one: the lines of [begin, end) into the chunk: vertex lists and face references.
 void ReadLines(const LineReader& reader, const char* begin, const char* end, Chunk& chunk) {
   Reference face[4];
-  for (const char* line = begin; line < end && !chunk.noMemory; line = LineEnd(line) + 1) {
+  const char* line = begin;
+  while (line < end && !chunk.noMemory) {
+    // Where reading the line stopped; usually at its '\n' already.
+    const char* rest = line + 1;
     if (*line == 'v') {
+      rest += line[1] == 'n' || line[1] == 't';
       const bool complete =
-          line[1] == 'n'   ? reader.ReadNumbers(line + 2, 3, chunk.normals, chunk.noMemory)
-          : line[1] == 't' ? reader.ReadNumbers(line + 2, 2, chunk.texCoords, chunk.noMemory)
-                           : reader.ReadNumbers(line + 1, 3, chunk.positions, chunk.noMemory);
+          line[1] == 'n'   ? reader.ReadNumbers(rest, 3, chunk.normals, chunk.noMemory)
+          : line[1] == 't' ? reader.ReadNumbers(rest, 2, chunk.texCoords, chunk.noMemory)
+                           : reader.ReadNumbers(rest, 3, chunk.positions, chunk.noMemory);
       chunk.shortLines += !complete;
     } else if (*line == 'f') {
-      const int count = reader.ReadFace(line + 1, face);
+      const int count = reader.ReadFace(rest, face);
       if (count != 3 && count != 4) {
         chunk.badFace = true;
         return;  // the file gives no mesh; the rest need not be read
@@ -396,6 +396,10 @@ void ReadLines(const LineReader& reader, const char* begin, const char* end, Chu
       chunk.faceSizes.Put(static_cast<uint8_t>(count));
       chunk.cornerCount += count == 3 ? 3 : 6;
     }
+    // Readers never move past the '\n' (an empty line's first byte is its '\n').
+    if (*line == '\n') rest = line;
+    while (*rest != '\n') ++rest;
+    line = rest + 1;
   }
 }
 
