@@ -2,7 +2,7 @@
 //   Growable lists of plain values  - PlainList, Reference, Chunk (what one block of lines holds)
 //   Numbers                         - eight-byte digit reading, exact float rounding
 //   Lines                           - LineReader: numbers, indices and face references
-//   The two passes                  - vertex lists first, then the corners of every face
+//   The two passes                  - lines into vertex lists and face references, then corners
 //   Whole file                      - FileText (the mapped file), blocks, ObjReader::Read
 #include "resources/ObjReader.h"
 
