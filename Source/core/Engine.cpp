@@ -4,6 +4,7 @@
 
 #include "core/Clock.h"
 #include "core/ConfigData.h"
+#include "core/QuitSignal.h"
 #include "resources/ResourceManager.h"
 
 namespace CorvaneEngine {
@@ -43,6 +44,8 @@ void Engine::Run() {
     const size_t count = systems.size();
     for (size_t i = 0; i < count; ++i) systems[i]->Update(seconds);
     frameEnd = clock();
+    // SIGTERM or SIGINT ends the game after this frame, as a quit request from the window does.
+    if (QuitSignal::Requested()) running = false;
   } while (running);
 }
 

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
-#include <utility>
 
 namespace CorvaneEngine {
 
@@ -35,37 +33,11 @@ void* MapAligned(size_t size) {
   return reinterpret_cast<void*>(aligned);
 }
 
-std::mutex keptLock;
-void* keptBlock = nullptr;  // guarded by keptLock, as is keptSize
-size_t keptSize = 0;        // its mapped size
-
 }  // namespace
 
 void* LargeBlock::Allocate(size_t bytes) {
   if (bytes < kMappedFrom) return std::calloc(bytes > 0 ? bytes : 1, 1);
   return MapAligned(MappedSize(bytes));
-}
-
-void* LargeBlock::AllocateUncleared(size_t bytes) {
-  if (bytes >= kMappedFrom) {
-    const size_t size = MappedSize(bytes);
-    void* block = nullptr;
-    size_t blockSize = 0;
-    {
-      std::lock_guard<std::mutex> lock(keptLock);
-      if (keptBlock != nullptr && keptSize >= size) {
-        block = keptBlock;
-        blockSize = keptSize;
-        keptBlock = nullptr;
-      }
-    }
-    if (block != nullptr) {
-      // Both sizes are whole huge pages, so the rest can go back on its own.
-      if (blockSize > size) ::munmap(static_cast<char*>(block) + size, blockSize - size);
-      return block;
-    }
-  }
-  return Allocate(bytes);
 }
 
 void LargeBlock::Free(void* block, size_t bytes) {
@@ -74,15 +46,7 @@ void LargeBlock::Free(void* block, size_t bytes) {
     std::free(block);
     return;
   }
-  const size_t size = MappedSize(bytes);
-  void* dropped = block;
-  size_t droppedSize = size;
-  if (size <= kKeptBytes) {
-    std::lock_guard<std::mutex> lock(keptLock);
-    std::swap(dropped, keptBlock);
-    std::swap(droppedSize, keptSize);
-  }
-  if (dropped != nullptr) ::munmap(dropped, droppedSize);
+  ::munmap(block, MappedSize(bytes));
 }
 
 void* LargeBlock::Grow(void* block, size_t oldBytes, size_t usedBytes, size_t newBytes) {

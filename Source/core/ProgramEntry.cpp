@@ -5,6 +5,7 @@
 #include "core/Engine.h"
 #include "core/GameHooks.h"
 #include "core/GameStateManager.h"
+#include "core/QuitSignal.h"
 #include "core/System.h"
 #include "objects/ObjectFactory.h"
 #include "objects/ObjectManager.h"
@@ -97,6 +98,8 @@ void TearDownProgram(Engine* engine) {
 }
 
 int RunProgram(int argc, const char* const* argv) {
+  // Before SDL starts: it leaves signals alone that already have a handler.
+  QuitSignal::Install();
   Engine* engine = new Engine();
   AddSystems(*engine);
   // A System that cannot work (no window, for instance) says why and asks for a clean exit.

@@ -1,12 +1,15 @@
 #include "resources/KmdlReader.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
+#include <string>
 
 #include "core/OutputStream.h"
+#include "core/RegularFile.h"
 
 namespace CorvaneEngine {
 
@@ -26,11 +29,17 @@ uint64_t ReadFully(int fd, unsigned char* into, uint64_t count) {
 }  // namespace
 
 MeshData* KmdlReader::Read(const char* path) {
-  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  // A FIFO or a device in the file's place is refused at once instead of blocking the load.
+  std::string reason;
+  int fd = OpenRegularFile(path, &reason);
   struct stat info;
-  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    if (fd >= 0) ::close(fd);
-    Log << "Can not load: \"" << path << "\"." << std::endl;
+  if (fd >= 0 && ::fstat(fd, &info) != 0) {
+    reason = std::strerror(errno);
+    ::close(fd);
+    fd = -1;
+  }
+  if (fd < 0) {
+    Log << "Can not load: \"" << path << "\": " << reason << "." << std::endl;
     return nullptr;
   }
   unsigned char header[4];

@@ -19,8 +19,8 @@ class KmdlReader {
   // The most bytes a file may lack and still be read, zero-filled: one triangle.
   static constexpr uint64_t kShortFileTolerance = 3 * sizeof(MeshVertex);
 
-  // The corners of the file at `path`; null (and a log line) when it cannot be opened, is shorter
-  // than its count or names more vertices than it nearly holds.
+  // The corners of the file at `path`; null (and a log line) when it cannot be opened or is no
+  // regular file, is shorter than its count or names more vertices than it nearly holds.
   static MeshData* Read(const char* path);
 };
 

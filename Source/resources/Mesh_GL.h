@@ -29,8 +29,7 @@ struct MeshData {
   MeshVertex* vertices = nullptr;  // one block; the first vertexCount records are the mesh
   size_t blockBytes = 0;           // the size `vertices` was made with (a reader may use less)
 
-  // A zero-filled block of `count` vertices; null when the memory cannot be had. (The OBJ
-  // reader recycles blocks without clearing them: past vertexCount its blocks may hold old data.)
+  // A zero-filled block of `count` vertices; null when the memory cannot be had.
   static MeshData* Allocate(uint32_t count);
   static void Free(MeshData* data);
 };

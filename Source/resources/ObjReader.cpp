@@ -1,27 +1,31 @@
 // The OBJ reader. Sections:
-//   Growable lists of plain values  - PlainList, Reference, Chunk (what one line range holds)
-//   Numbers                         - eight-byte digit reading, exact float rounding, LineParser
-//   Whole file                      - FileText (the mapped file), corner building, ObjReader::Read
+//   Growable lists of plain values  - PlainList, Reference, Chunk (what one block of lines holds)
+//   Numbers                         - eight-byte digit reading, exact float rounding
+//   Lines                           - LineReader: numbers, indices and face references
+//   The two passes                  - lines into vertex lists and face references, then corners
+//   Whole file                      - FileText (the mapped file), blocks, ObjReader::Read
 #include "resources/ObjReader.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string>
 #include <system_error>
 #include <thread>
 
-#include "core/OutputStream.h"
 #include "core/LargeBlock.h"
+#include "core/OutputStream.h"
+#include "core/QuitSignal.h"
+#include "core/RegularFile.h"
 
 namespace CorvaneEngine {
 
@@ -35,10 +39,11 @@ class PlainList {
   PlainList() = default;
   PlainList(const PlainList&) = delete;
   PlainList& operator=(const PlainList&) = delete;
-  ~PlainList() { LargeBlock::Free(items, capacity * sizeof(T)); }
+  ~PlainList() { Release(); }
 
   // Room for `more` further items; false when the memory cannot be had.
   bool Reserve(size_t more) {
+    if (more > SIZE_MAX / sizeof(T) - count) return false;
     if (count + more <= capacity) return true;
     size_t wanted = capacity < 1024 ? 1024 : capacity * 2;
     if (wanted < count + more) wanted = count + more;
@@ -57,38 +62,44 @@ class PlainList {
     count += n;
     return true;
   }
+  void Release() {
+    LargeBlock::Free(items, capacity * sizeof(T));
+    items = nullptr;
+    count = capacity = 0;
+  }
 
   T* items = nullptr;
   size_t count = 0;
   size_t capacity = 0;
 };
 
+// The indices of one face corner as written: from 1 counting forwards, negative counting back
+// from the last vertex line read so far. kMissing marks an index the reference leaves out
+// ("1//2", "1/2", "1"); 0 marks one that no list accepts (0 itself, or too large for 32 bits).
+constexpr int32_t kMissing = INT32_MIN;
 struct Reference {
-  int32_t p, t, n;  // file numbers from 1; 0 marks a missing or unusable index
+  int32_t p, t, n;
 };
 
-// What one line range of the file holds.
+// Where a face with a relative (negative) index stands: its number among the block's faces and
+// the vertex lines of each kind read before it in the block.
+struct RelativeFace {
+  size_t face;
+  uint64_t positions, normals, texCoords;
+};
+
+// What one block of lines holds.
 struct Chunk {
   PlainList<float> positions;  // 3 per vertex
   PlainList<float> normals;    // 3 per vertex
   PlainList<float> texCoords;  // 2 per vertex
   PlainList<Reference> references;
   PlainList<uint8_t> faceSizes;  // 3 or 4 references per face
-  uint64_t cornerCount = 0;      // corners if every face is kept (a quad gives 6)
+  PlainList<RelativeFace> relativeFaces;
+  uint64_t cornerCount = 0;  // corners if every face is kept (a quad gives 6)
   uint64_t shortLines = 0;
   bool badFace = false;  // a face with other than 3 or 4 references: the file gives no mesh
   bool noMemory = false;
-
-  // Empties the chunk but keeps its memory.
-  void Clear() {
-    positions.count = normals.count = texCoords.count = references.count = faceSizes.count = 0;
-    cornerCount = shortLines = 0;
-    badFace = noMemory = false;
-  }
-  size_t CapacityBytes() const {
-    return (positions.capacity + normals.capacity + texCoords.capacity) * sizeof(float) +
-           references.capacity * sizeof(Reference) + faceSizes.capacity;
-  }
 };
 
 // ---- Numbers, read as formatted stream extraction reads them ----
@@ -134,36 +145,59 @@ __attribute__((noinline)) float SlowFloat(const char* start, const char* end) {
   return std::strtof(text.c_str(), nullptr);
 }
 
-// Reads the lines of one range into a Chunk. `safeEnd` bounds the memory that may be read in
-// eight-byte steps; byte by byte nothing is read past a line's '\n'.
-class LineParser {
- public:
-  LineParser(const char* safeEnd, Chunk& chunk) : safeEnd(safeEnd), chunk(chunk) {}
+// ---- Lines ----
 
-  // Parses the lines of [begin, end). Every line there ends with '\n' (end - 1 is one), and no
-  // reader moves past a line's '\n', so nothing is read outside the range.
-  void Parse(const char* begin, const char* end) {
-    const char* line = begin;
-    while (line < end && !chunk.noMemory) {
-      const char* rest = line;
-      if (*line == 'v') {
-        if (line[1] == 'n') {
-          rest = ReadNumbers(line + 2, 3, chunk.normals);
-        } else if (line[1] == 't') {
-          rest = ReadNumbers(line + 2, 2, chunk.texCoords);
-        } else {
-          rest = ReadNumbers(line + 1, 3, chunk.positions);
-        }
-      } else if (*line == 'f') {
-        rest = ReadFace(line + 1);
-        if (rest == nullptr) {
-          chunk.badFace = true;
-          return;  // the file gives no mesh; the rest need not be read
+// Reads the parts of one line. `safeEnd` bounds the memory that may be read in eight-byte steps;
+// byte by byte nothing is read past a line's '\n', which every line handed to it ends with.
+class LineReader {
+ public:
+  explicit LineReader(const char* safeEnd) : safeEnd(safeEnd) {}
+
+  // Reads `count` numbers of a "v", "vn" or "vt" line into `into` (missing numbers are 0), moving
+  // `cursor` past them; false when the line has too few. Sets `noMemory` when the list cannot
+  // grow.
+  bool ReadNumbers(const char*& cursor, int count, PlainList<float>& into, bool& noMemory) const {
+    if (!into.Reserve(3)) {
+      noMemory = true;
+      return true;
+    }
+    bool complete = true;
+    for (int i = 0; i < count; ++i) {
+      float value = 0.0f;
+      if (complete) complete = ParseFloat(cursor, value);
+      into.Put(value);
+    }
+    return complete;
+  }
+
+  // Reads the references of a face line (after the 'f') into `face`, moving `cursor` past them;
+  // returns how many there are, counting no further than 5 (anything but 3 or 4 refuses the file).
+  int ReadFace(const char*& cursor, Reference face[4]) const {
+    int count = 0;
+    for (;;) {
+      while (IsBlank(*cursor)) ++cursor;
+      Reference r;
+      if (!FastReference(cursor, r)) {
+        if (!ParseIndex(cursor, r.p)) break;
+        r.t = r.n = kMissing;
+        if (*cursor == '/') {
+          ++cursor;
+          if (*cursor == '/') {  // "p//n"
+            ++cursor;
+            if (!ParseIndex(cursor, r.n)) r.n = kMissing;
+          } else {
+            if (!ParseIndex(cursor, r.t)) r.t = kMissing;
+            if (*cursor == '/') {  // "p/t/n"
+              ++cursor;
+              if (!ParseIndex(cursor, r.n)) r.n = kMissing;
+            }
+          }
         }
       }
-      while (*rest != '\n') ++rest;
-      line = rest + 1;
+      if (count < 4) face[count] = r;
+      if (++count > 4) break;
     }
+    return count;
   }
 
  private:
@@ -295,23 +329,6 @@ class LineParser {
     return true;
   }
 
-  // Reads `count` numbers of a "v", "vn" or "vt" line (missing numbers are 0); returns where
-  // reading stopped.
-  const char* ReadNumbers(const char* cursor, int count, PlainList<float>& into) {
-    if (!into.Reserve(3)) {
-      chunk.noMemory = true;
-      return cursor;
-    }
-    bool complete = true;
-    for (int i = 0; i < count; ++i) {
-      float value = 0.0f;
-      if (complete) complete = ParseFloat(cursor, value);
-      into.Put(value);
-    }
-    if (!complete) ++chunk.shortLines;
-    return cursor;
-  }
-
   // The usual reference "p/t/n", each index of one to seven digits, in three eight-byte reads;
   // false (and `cursor` unmoved) for anything else, which ParseIndex then reads.
   __attribute__((always_inline)) bool FastReference(const char*& cursor, Reference& r) const {
@@ -330,69 +347,179 @@ class LineParser {
     return true;
   }
 
-  // Reads the references of a face line (after the 'f'); returns where reading stopped, or null
-  // for other than 3 or 4 references.
-  const char* ReadFace(const char* cursor) {
-    Reference face[4];
-    int count = 0;
-    int32_t v;
-    for (;;) {
-      while (IsBlank(*cursor)) ++cursor;
-      Reference r;
-      if (FastReference(cursor, r)) {
-        if (count < 4) face[count] = r;
-        if (++count > 4) break;
-        continue;
-      }
-      if (!ParseIndex(cursor, v)) break;
-      r = Reference{v, 0, 0};
-      if (*cursor == '/') {
-        ++cursor;
-        if (*cursor == '/') {
-          ++cursor;
-          ParseIndex(cursor, r.n);  // "v//n": no texture index
-        } else if (ParseIndex(cursor, r.t) && *cursor == '/') {
-          ++cursor;
-          ParseIndex(cursor, r.n);
-        }
-      }
-      if (count < 4) face[count] = r;
-      if (++count > 4) break;
-    }
-    if (count != 3 && count != 4) return nullptr;
-    if (!chunk.references.Reserve(4) || !chunk.faceSizes.Reserve(1)) {
-      chunk.noMemory = true;
-      return cursor;
-    }
-    for (int i = 0; i < count; ++i) chunk.references.Put(face[i]);
-    chunk.faceSizes.Put(static_cast<uint8_t>(count));
-    chunk.cornerCount += count == 3 ? 3 : 6;
-    return cursor;
-  }
-
   const char* const safeEnd;
-  Chunk& chunk;
 };
+
+// How many vertex lines of each kind; the numbering runs across the blocks in file order.
+struct Counts {
+  uint64_t positions = 0, normals = 0, texCoords = 0;
+};
+
+// ---- The two passes ----
+
+// Pass one: the lines of [begin, end) into the chunk: vertex lists and face references.
+void ReadLines(const LineReader& reader, const char* begin, const char* end, Chunk& chunk) {
+  Reference face[4];
+  const char* line = begin;
+  while (line < end && !chunk.noMemory) {
+    // Where reading the line stopped; usually at its '\n' already.
+    const char* rest = line + 1;
+    if (*line == 'v') {
+      rest += line[1] == 'n' || line[1] == 't';
+      const bool complete =
+          line[1] == 'n'   ? reader.ReadNumbers(rest, 3, chunk.normals, chunk.noMemory)
+          : line[1] == 't' ? reader.ReadNumbers(rest, 2, chunk.texCoords, chunk.noMemory)
+                           : reader.ReadNumbers(rest, 3, chunk.positions, chunk.noMemory);
+      chunk.shortLines += !complete;
+    } else if (*line == 'f') {
+      const int count = reader.ReadFace(rest, face);
+      if (count != 3 && count != 4) {
+        chunk.badFace = true;
+        return;  // the file gives no mesh; the rest need not be read
+      }
+      bool relative = false;
+      for (int i = 0; i < count; ++i) {
+        relative = relative || (face[i].p < 0 && face[i].p != kMissing) ||
+                   (face[i].t < 0 && face[i].t != kMissing) ||
+                   (face[i].n < 0 && face[i].n != kMissing);
+      }
+      if (!chunk.references.Reserve(4) || !chunk.faceSizes.Reserve(1) ||
+          (relative && !chunk.relativeFaces.Reserve(1))) {
+        chunk.noMemory = true;
+        return;
+      }
+      if (relative) {
+        chunk.relativeFaces.Put(RelativeFace{chunk.faceSizes.count, chunk.positions.count / 3,
+                                             chunk.normals.count / 3, chunk.texCoords.count / 2});
+      }
+      for (int i = 0; i < count; ++i) chunk.references.Put(face[i]);
+      chunk.faceSizes.Put(static_cast<uint8_t>(count));
+      chunk.cornerCount += count == 3 ? 3 : 6;
+    }
+    // Readers never move past the '\n' (an empty line's first byte is its '\n').
+    if (*line == '\n') rest = line;
+    while (*rest != '\n') ++rest;
+    line = rest + 1;
+  }
+}
+
+// The joined vertex lists of the whole file.
+struct Lists {
+  const float* positions;
+  const float* normals;
+  const float* texCoords;
+  Counts length;
+};
+
+// The place in a list of the index `number` of a face read after `readSoFar` vertex lines of the
+// list's kind; false when it names no vertex of the list.
+inline bool Resolve(int32_t number, uint64_t readSoFar, uint64_t length, uint64_t& place) {
+  if (number > 0) {
+    place = static_cast<uint64_t>(number) - 1;
+    return place < length;
+  }
+  const uint64_t back = static_cast<uint64_t>(-static_cast<int64_t>(number));
+  if (number == 0 || number == kMissing || back > readSoFar) return false;
+  place = readSoFar - back;
+  return true;
+}
+
+// The normal of a face's plane, of unit length (zero for a face without area): of the triangle,
+// or of the quad's two diagonals, which is the plane's normal for a flat quad.
+void FlatNormal(const float* const corner[4], int count, float normal[3]) {
+  float a[3], b[3];
+  for (int i = 0; i < 3; ++i) {
+    a[i] = corner[count == 3 ? 1 : 2][i] - corner[0][i];
+    b[i] = corner[count == 3 ? 2 : 3][i] - corner[count == 3 ? 0 : 1][i];
+  }
+  normal[0] = a[1] * b[2] - a[2] * b[1];
+  normal[1] = a[2] * b[0] - a[0] * b[2];
+  normal[2] = a[0] * b[1] - a[1] * b[0];
+  const float length =
+      std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+  for (int i = 0; i < 3; ++i) normal[i] = length > 0.0f ? normal[i] / length : 0.0f;
+}
+
+struct Written {
+  uint64_t corners = 0;
+  uint64_t leftOut = 0;  // faces
+};
+
+// Pass two: the corners of the chunk's faces from `out` on, leaving out every face with an index
+// that names no vertex. `before` holds the vertex lines of the blocks before the chunk's.
+Written PutCorners(const Chunk& chunk, const Counts& before, const Lists& lists, MeshVertex* out) {
+  static const int kQuadOrder[6] = {0, 1, 2, 0, 2, 3};  // triangles 0-1-2 and 0-2-3
+  static const float kNoTexCoord[2] = {0.0f, 0.0f};
+  Written written;
+  MeshVertex* const start = out;
+  const Reference* r = chunk.references.items;
+  const RelativeFace* relative = chunk.relativeFaces.items;
+  const RelativeFace* const relativeEnd = relative + chunk.relativeFaces.count;
+  for (size_t face = 0; face < chunk.faceSizes.count; ++face) {
+    const int count = chunk.faceSizes.items[face];
+    Counts seen;  // only relative indices look at it
+    if (relative != relativeEnd && relative->face == face) {
+      seen = Counts{before.positions + relative->positions, before.normals + relative->normals,
+                    before.texCoords + relative->texCoords};
+      ++relative;
+    }
+    const float* position[4] = {};
+    const float* normal[4] = {};
+    const float* texCoord[4] = {};
+    bool usable = true, allNormals = true;
+    for (int i = 0; i < count && usable; ++i) {
+      uint64_t p = 0, t = 0, n = 0;
+      usable = Resolve(r[i].p, seen.positions, lists.length.positions, p) &&
+               (r[i].t == kMissing || Resolve(r[i].t, seen.texCoords, lists.length.texCoords, t)) &&
+               (r[i].n == kMissing || Resolve(r[i].n, seen.normals, lists.length.normals, n));
+      if (!usable) break;
+      position[i] = lists.positions + 3 * p;
+      texCoord[i] = r[i].t == kMissing ? kNoTexCoord : lists.texCoords + 2 * t;
+      normal[i] = r[i].n == kMissing ? nullptr : lists.normals + 3 * n;
+      allNormals = allNormals && normal[i] != nullptr;
+    }
+    r += count;
+    if (!usable) {
+      ++written.leftOut;
+      continue;
+    }
+    float flat[3];
+    if (!allNormals) FlatNormal(position, count, flat);
+    const int corners = count == 3 ? 3 : 6;
+    for (int i = 0; i < corners; ++i, ++out) {
+      const int c = kQuadOrder[i];
+      std::memcpy(out->position, position[c], 12);
+      std::memcpy(out->normal, normal[c] != nullptr ? normal[c] : flat, 12);
+      std::memcpy(out->texCoord, texCoord[c], 8);
+    }
+  }
+  written.corners = static_cast<uint64_t>(out - start);
+  return written;
+}
 
 // ---- Whole file ----
 
-// The file's bytes, mapped: the lines up to its last '\n' are parsed in place, and a last line
-// without one is copied out with a '\n' added. (Mapping saves copying and clearing a buffer as
-// large as the file; asset files are not expected to shrink while they are read.)
+// The file's bytes, mapped: the lines up to its last '\n' are read in place, and a last line
+// without one is copied out with a '\n' added. (Mapping saves copying a buffer as large as the
+// file; its pages stay in the page cache for the next read. Asset files are not expected to
+// shrink while they are read.)
 class FileText {
  public:
-  // False when the file cannot be opened or is no regular file (a pipe might never end).
-  bool Open(const char* path) {
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  // False, with the reason, when the file cannot be opened or is no regular file (a FIFO or a
+  // device might never end; opening one never waits for a writer).
+  bool Open(const char* path, std::string& reason) {
+    int fd = OpenRegularFile(path, &reason);
     if (fd < 0) return false;
     struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0) {
+      reason = std::strerror(errno);
       ::close(fd);
       return false;
     }
     size = static_cast<size_t>(info.st_size);
     if (size > 0) {
       void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+      if (mapped == MAP_FAILED) reason = std::strerror(errno);
       map = mapped == MAP_FAILED ? nullptr : static_cast<const char*>(mapped);
     }
     ::close(fd);
@@ -408,8 +535,13 @@ class FileText {
     }
     return true;
   }
-  ~FileText() {
+  ~FileText() { Close(); }
+  // Gives the mapping back: once the lines are read, the file's pages need not count against the
+  // memory of the corners that come next.
+  void Close() {
     if (map != nullptr) ::munmap(const_cast<char*>(map), size);
+    map = nullptr;
+    std::string().swap(tail);
   }
 
   const char* map = nullptr;
@@ -418,15 +550,6 @@ class FileText {
   std::string tail;       // the last line when it has no '\n', with one (and padding)
   size_t tailLines = 0;   // bytes of `tail` up to and with its '\n'
 };
-
-// Parses [begin, end) of the mapped file, and then its copied last line when `last`.
-void ParseRange(const FileText& file, const char* begin, const char* end, bool last, Chunk& chunk) {
-  LineParser(file.map + file.size, chunk).Parse(begin, end);
-  if (last && !chunk.badFace && file.tailLines > 0) {
-    LineParser(file.tail.data() + file.tail.size(), chunk)
-        .Parse(file.tail.data(), file.tail.data() + file.tailLines);
-  }
-}
 
 // Runs `work` on the calling thread and on a second one (only on the calling thread when no
 // thread can be had).
@@ -444,156 +567,120 @@ void OnTwoThreads(Work work) {
 // Files below this size are read on one thread. Larger ones are cut into blocks of at least
 // kBlockSize (at most kMaxBlocks), which two threads take in turn: vertex lines parse several
 // times slower than face lines, and they usually sit together at the front of the file, so two
-// fixed halves would leave one thread waiting for the other.
+// fixed halves would leave one thread waiting for the other. A block is also the unit after
+// which a read looks whether the program is ending.
 constexpr size_t kSplitSize = 4u << 20;
 constexpr size_t kBlockSize = 1u << 20;
 constexpr int kMaxBlocks = 64;
 
-// The joined vertex lists of the whole file.
-struct Lists {
-  const float* positions;
-  size_t positionCount;
-  const float* normals;
-  size_t normalCount;
-  const float* texCoords;
-  size_t texCoordCount;
+// The file cut into blocks at line breaks; the copied last line is a block of its own.
+struct Blocks {
+  int count = 0;
+  const char* begin[kMaxBlocks + 1];
+  const char* end[kMaxBlocks + 1];
+  const char* safeEnd[kMaxBlocks + 1];
 };
 
-bool InRange(int32_t number, size_t listLength) {
-  return number > 0 && static_cast<uint64_t>(number) <= listLength;
+Blocks CutIntoBlocks(const FileText& file) {
+  Blocks blocks;
+  int wanted = 1;
+  if (file.wholeLines >= kSplitSize && std::thread::hardware_concurrency() > 1) {
+    const size_t many = file.wholeLines / kBlockSize;
+    wanted = many < kMaxBlocks ? static_cast<int>(many) : kMaxBlocks;
+  }
+  const char* const end = file.map + file.wholeLines;
+  const char* begin = file.map;
+  for (int b = 1; b <= wanted && file.wholeLines > 0; ++b) {
+    const char* blockEnd = end;
+    if (b < wanted) {
+      const char* target = file.map + file.wholeLines / wanted * b;
+      if (target < begin) target = begin;
+      blockEnd = static_cast<const char*>(std::memchr(target, '\n', end - target)) + 1;
+    }
+    blocks.begin[blocks.count] = begin;
+    blocks.end[blocks.count] = blockEnd;
+    blocks.safeEnd[blocks.count++] = file.map + file.size;
+    begin = blockEnd;
+  }
+  if (file.tailLines > 0) {
+    blocks.begin[blocks.count] = file.tail.data();
+    blocks.end[blocks.count] = file.tail.data() + file.tailLines;
+    blocks.safeEnd[blocks.count++] = file.tail.data() + file.tail.size();
+  }
+  return blocks;
 }
 
-struct Written {
-  uint64_t corners = 0;
-  uint64_t leftOut = 0;  // faces
-};
-
-// Writes the corners of the chunk's faces from `out` on, leaving out every face with an index
-// outside its list.
-Written PutCorners(const Chunk& chunk, const Lists& lists, MeshVertex* out) {
-  static const int kQuadOrder[6] = {0, 1, 2, 0, 2, 3};  // triangles 0-1-2 and 0-2-3
-  Written written;
-  const Reference* r = chunk.references.items;
-  MeshVertex* const start = out;
-  for (size_t face = 0; face < chunk.faceSizes.count; ++face) {
-    const int count = chunk.faceSizes.items[face];
-    bool usable = true;
-    for (int i = 0; i < count; ++i) {
-      usable = usable && InRange(r[i].p, lists.positionCount) &&
-               InRange(r[i].t, lists.texCoordCount) && InRange(r[i].n, lists.normalCount);
-    }
-    if (usable) {
-      const int corners = count == 3 ? 3 : 6;
-      for (int i = 0; i < corners; ++i, ++out) {
-        const Reference& c = r[kQuadOrder[i]];
-        std::memcpy(out->position, lists.positions + 3 * static_cast<size_t>(c.p - 1), 12);
-        std::memcpy(out->normal, lists.normals + 3 * static_cast<size_t>(c.n - 1), 12);
-        std::memcpy(out->texCoord, lists.texCoords + 2 * static_cast<size_t>(c.t - 1), 8);
+// Runs `work` on every block, on two threads when there are several, until the program is asked
+// to end; false when it was.
+template <typename Work>
+bool ForEachBlock(int count, Work work) {
+  std::atomic<bool> quit{false};
+  std::atomic<int> next{0};
+  auto take = [&] {
+    for (int b = next++; b < count; b = next++) {
+      if (QuitSignal::Requested()) {
+        quit = true;
+        return;
       }
-    } else {
-      ++written.leftOut;
+      work(b);
     }
-    r += count;
+  };
+  if (count > 1) {
+    OnTwoThreads(take);
+  } else {
+    take();
   }
-  written.corners = static_cast<uint64_t>(out - start);
-  return written;
+  return !quit;
 }
-
-// The lists of one read. The last read's lists are kept for the next one (up to
-// kKeptScratchBytes): meshes are mostly loaded one after another, and fresh memory costs the
-// kernel about a third as much time as parsing the text that fills it.
-struct Scratch {
-  Chunk chunks[kMaxBlocks];
-};
-constexpr size_t kKeptScratchBytes = size_t{192} << 20;
-std::mutex spareLock;
-std::unique_ptr<Scratch> spare;  // guarded by spareLock
-
-class ScratchLease {
- public:
-  ScratchLease() {
-    {
-      std::lock_guard<std::mutex> lock(spareLock);
-      scratch = std::move(spare);
-    }
-    if (scratch == nullptr) {
-      scratch.reset(new (std::nothrow) Scratch());
-    } else {
-      for (Chunk& chunk : scratch->chunks) chunk.Clear();
-    }
-  }
-  ~ScratchLease() {
-    if (scratch == nullptr) return;
-    size_t bytes = 0;
-    for (const Chunk& chunk : scratch->chunks) bytes += chunk.CapacityBytes();
-    if (bytes > kKeptScratchBytes) return;
-    std::lock_guard<std::mutex> lock(spareLock);
-    if (spare == nullptr) spare = std::move(scratch);
-  }
-  ScratchLease(const ScratchLease&) = delete;
-  ScratchLease& operator=(const ScratchLease&) = delete;
-
-  std::unique_ptr<Scratch> scratch;
-};
 
 }  // namespace
 
 MeshData* ObjReader::Read(const char* path) {
-  ScratchLease lease;
-  if (lease.scratch == nullptr) {
+  FileText file;
+  std::string reason;
+  if (!file.Open(path, reason)) {
+    Log << "Can not load: \"" << path << "\": " << reason << "." << std::endl;
+    return nullptr;
+  }
+  const Blocks blocks = CutIntoBlocks(file);
+  std::unique_ptr<Chunk[]> chunks(new (std::nothrow) Chunk[blocks.count > 0 ? blocks.count : 1]);
+  if (chunks == nullptr) {
     Log << "Resource Error: no memory to read \"" << path << "\"." << std::endl;
     return nullptr;
   }
-  Chunk* const chunks = lease.scratch->chunks;
-  int blockCount = 1;
-  {
-    FileText file;
-    if (!file.Open(path)) {
-      Log << "Can not load: \"" << path << "\"." << std::endl;
-      return nullptr;
-    }
-    // Block b is [bounds[b], bounds[b + 1]); every inner bound follows a line break.
-    const char* bounds[kMaxBlocks + 1];
-    bounds[0] = file.map;
-    if (file.wholeLines >= kSplitSize && std::thread::hardware_concurrency() > 1) {
-      const size_t wanted = file.wholeLines / kBlockSize;
-      blockCount = wanted < kMaxBlocks ? static_cast<int>(wanted) : kMaxBlocks;
-    }
-    const char* const end = file.map + file.wholeLines;
-    for (int b = 1; b < blockCount; ++b) {
-      const char* target = file.map + file.wholeLines / blockCount * b;
-      if (target < bounds[b - 1]) target = bounds[b - 1];
-      const void* lineBreak = std::memchr(target, '\n', static_cast<size_t>(end - target));
-      bounds[b] = lineBreak != nullptr ? static_cast<const char*>(lineBreak) + 1 : end;
-    }
-    bounds[blockCount] = end;
-    if (blockCount == 1) {
-      ParseRange(file, bounds[0], end, true, chunks[0]);
-    } else {
-      std::atomic<int> next{0};
-      OnTwoThreads([&] {
-        for (int b = next++; b < blockCount; b = next++) {
-          ParseRange(file, bounds[b], bounds[b + 1], b == blockCount - 1, chunks[b]);
-        }
-      });
-    }
+  auto stopped = [&] {
+    Log << "Resource Error: reading \"" << path << "\" stopped: the program is ending."
+        << std::endl;
+    return nullptr;
+  };
+  if (!ForEachBlock(blocks.count, [&](int b) {
+        ReadLines(LineReader(blocks.safeEnd[b]), blocks.begin[b], blocks.end[b], chunks[b]);
+      })) {
+    return stopped();
   }
 
-  // Numbering runs across the blocks in file order, so the vertex lists are joined first.
+  // Numbering runs across the blocks in file order, so the vertex lists are joined (each block's
+  // lists freed as soon as they are copied) and every block learns what came before it.
   Chunk& all = chunks[0];
+  Counts before[kMaxBlocks + 1];
   bool noMemory = false, badFace = false;
   uint64_t cornerCount = 0, shortLines = 0;
-  for (int b = 0; b < blockCount; ++b) {
-    const Chunk& chunk = chunks[b];
+  for (int b = 0; b < blocks.count; ++b) {
+    Chunk& chunk = chunks[b];
+    // `all` is block 0's chunk, so before block b > 0 it holds the lists of blocks 0 .. b - 1.
+    before[b] =
+        b == 0 ? Counts{}
+               : Counts{all.positions.count / 3, all.normals.count / 3, all.texCoords.count / 2};
     badFace = badFace || chunk.badFace;
     noMemory = noMemory || chunk.noMemory;
     cornerCount += chunk.cornerCount;
     shortLines += chunk.shortLines;
-    if (b > 0 && !noMemory) {
+    if (b > 0 && !noMemory && !badFace) {
       noMemory = !all.positions.Append(chunk.positions.items, chunk.positions.count) ||
                  !all.normals.Append(chunk.normals.items, chunk.normals.count) ||
                  !all.texCoords.Append(chunk.texCoords.items, chunk.texCoords.count);
     }
+    if (b > 0) chunk.positions.Release(), chunk.normals.Release(), chunk.texCoords.Release();
   }
   if (badFace) {
     Log << "Too many sided polygon detected!" << std::endl;
@@ -612,43 +699,34 @@ MeshData* ObjReader::Read(const char* path) {
         << " vertex lines with too few numbers; the missing numbers read as 0." << std::endl;
   }
 
-  // Every corner is written before it is read, so the block need not be cleared first.
-  MeshData* data = MeshData::Allocate(0);
-  if (data != nullptr && cornerCount > 0) {
-    data->blockBytes = static_cast<size_t>(cornerCount) * sizeof(MeshVertex);
-    data->vertices = static_cast<MeshVertex*>(LargeBlock::AllocateUncleared(data->blockBytes));
-    if (data->vertices == nullptr) {
-      MeshData::Free(data);
-      data = nullptr;
-    }
-  }
+  file.Close();
+  MeshData* data = MeshData::Allocate(static_cast<uint32_t>(cornerCount));
   if (data == nullptr) {
     Log << "Resource Error: no memory for the corners of \"" << path << "\"." << std::endl;
     return nullptr;
   }
-  const Lists lists{all.positions.items,   all.positions.count / 3, all.normals.items,
-                    all.normals.count / 3, all.texCoords.items,     all.texCoords.count / 2};
+  const Lists lists{
+      all.positions.items, all.normals.items, all.texCoords.items,
+      Counts{all.positions.count / 3, all.normals.count / 3, all.texCoords.count / 2}};
   // Each block's corners go after every corner the blocks before it could give, so the blocks
   // can be taken in turn by two threads, which fill their parts (and fault in their pages) side
-  // by side; a thread held up elsewhere leaves the rest to the other.
-  uint64_t planned[kMaxBlocks];
-  Written written[kMaxBlocks];
+  // by side.
+  uint64_t planned[kMaxBlocks + 1];
+  Written written[kMaxBlocks + 1];
   planned[0] = 0;
-  for (int b = 1; b < blockCount; ++b) planned[b] = planned[b - 1] + chunks[b - 1].cornerCount;
-  auto putBlock = [&](int b) {
-    written[b] = PutCorners(chunks[b], lists, data->vertices + planned[b]);
-  };
-  if (blockCount == 1) {
-    putBlock(0);
-  } else {
-    std::atomic<int> next{0};
-    OnTwoThreads([&] {
-      for (int b = next++; b < blockCount; b = next++) putBlock(b);
-    });
+  for (int b = 1; b < blocks.count; ++b) planned[b] = planned[b - 1] + chunks[b - 1].cornerCount;
+  if (!ForEachBlock(blocks.count, [&](int b) {
+        written[b] = PutCorners(chunks[b], before[b], lists, data->vertices + planned[b]);
+        chunks[b].references.Release();
+        chunks[b].faceSizes.Release();
+        chunks[b].relativeFaces.Release();
+      })) {
+    MeshData::Free(data);
+    return stopped();
   }
   // Faces left out leave gaps after their blocks' corners: close them up.
   uint64_t corners = 0, leftOut = 0;
-  for (int b = 0; b < blockCount; ++b) {
+  for (int b = 0; b < blocks.count; ++b) {
     if (corners < planned[b] && written[b].corners > 0) {
       std::memmove(data->vertices + corners, data->vertices + planned[b],
                    written[b].corners * sizeof(MeshVertex));
@@ -659,7 +737,7 @@ MeshData* ObjReader::Read(const char* path) {
   data->vertexCount = static_cast<uint32_t>(corners);
   if (leftOut > 0) {
     Log << "WARNING: \"" << path << "\": " << leftOut
-        << " faces left out for a missing, zero, negative or out-of-range index." << std::endl;
+        << " faces left out for a zero or out-of-range index." << std::endl;
   }
   return data;
 }

@@ -325,3 +325,27 @@ TEST(EndToEnd, SavedSettingsLoadAgainAndClosingTheWindowEndsTheGame) {
   EXPECT_TRUE(settings.Get<bool>("Sound", "Mute"));
   EXPECT_TRUE(settings.Get<bool>("Graphics", "VSync"));
 }
+
+// SIGTERM and SIGINT end the game as Alt+F4 does, also while it reads a large mesh: exit code 0,
+// nothing on standard error, the settings in place, the browser and its profile folder gone.
+TEST(EndToEnd, SignalsEndTheGameCleanlyAlsoDuringALongLoad) {
+  ASSERT_TRUE(display->Ok());
+  std::string mesh = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+  for (int i = 0; i < 1500000; ++i) mesh += "f 1 2 3 4\n";  // 15 MB of quads
+  for (int signal : {SIGTERM, SIGINT}) {
+    CorvaneTest::ScratchDir scratch("end to end signal");
+    Game game(scratch.Path());
+    std::ofstream(game.folder / "art" / "lantern.obj") << mesh;
+    game.Start();
+    const std::string profilePrefix = "corvane-browser-" + std::to_string(game.pid) + "-";
+    // The settings are written just before the objects, and with them the mesh, are loaded.
+    ASSERT_TRUE(WaitUntil(30, [&] { return fs::exists(game.folder / "config.xml"); }))
+        << game.StandardError();
+    kill(game.pid, signal);
+    ExpectCleanEnd(game);
+    EXPECT_EQ(1u, ReadSettings(game.folder / "config.xml").count("Window"));
+    for (const auto& entry : fs::directory_iterator(fs::temp_directory_path())) {
+      EXPECT_NE(0u, entry.path().filename().string().rfind(profilePrefix, 0)) << entry.path();
+    }
+  }
+}
