@@ -109,7 +109,6 @@ struct HeadlessBrowser::Impl {
   PageImageDecoder decoder;
 
   void Run();
-  bool WaitForMessage(std::string& text, bool& ended);
   void EndUnansweringBrowser();
   void Handle(std::string& text);
   void Skip(const std::string& text, const char* why);
@@ -237,17 +236,17 @@ void HeadlessBrowser::Impl::Run() {
     // A frame waits until the pipe is drained, so a reader that fell behind decodes only the
     // newest of several queued frames.
     DevToolsPipe::Received got = pipe->Receive(text, !hasPendingFrame, waitLimit);
-    if (got == DevToolsPipe::Received::Nothing) {
-      PaintPendingFrame();
-      continue;
-    }
     if (got == DevToolsPipe::Received::Closed) break;
+    const bool drained = got == DevToolsPipe::Received::Nothing;
     // Whatever the browser sends, this thread goes on: a message that cannot be used is logged
     // and skipped (the accesses below check every type; this is the last guard).
     try {
-      Handle(text);
+      if (drained)
+        PaintPendingFrame();
+      else
+        Handle(text);
     } catch (const std::exception& error) {
-      Skip(text, error.what());
+      Skip(drained ? std::string("a page frame") : text, error.what());
     }
   }
   if (!stopping && !ended) client->BrowserFailed("the browser process ended");
