@@ -6,7 +6,9 @@
 //
 // Owned by the program entry (the first System added). Without a usable window the game cannot
 // be seen or closed, so a failed start-up says why on standard error and sets the Engine's
-// exitCode; the program entry then tears down instead of running the game.
+// exitCode; the program entry then tears down instead of running the game. A mode refused at
+// run time is logged and the window goes back to the mode it had; the graphics system is told
+// after the change in every case, since that is what ends its hold on the resource lock.
 //
 // Threads: main thread only.
 #pragma once
