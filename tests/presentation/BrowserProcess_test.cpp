@@ -115,7 +115,7 @@ TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayS
   std::string dying = script("dying browser", "#!/bin/sh\nexit 3\n", 0755);
   std::string plain = script("plain file", "#!/bin/sh\nexit 0\n", 0644);
   // Never answers, and leaves a process of its own behind when only the shell is ended.
-  std::string silent = script("silent browser", "#!/bin/sh\nsleep 600\n", 0755);
+  std::string silent = script("silent browser", "#!/bin/sh\nsleep 600 &\nwait\n", 0755);
   struct Case {
     std::string binary;  // empty: the real browser, killed under the page once it is ready
     std::string reason;
