@@ -114,6 +114,7 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneDrawingAndLeavesNo
   {
     CapturedLog log;
     auto* realSetter = WindowSystem_SDL::videoModeSetter;
+    modeRequests = 0;
     WindowSystem_SDL::videoModeSetter = &RefuseFirstMode;
     window->SetSize(240, 100);
     window->ApplySettings();
