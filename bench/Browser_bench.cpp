@@ -141,6 +141,7 @@ class CountingClient : public HeadlessBrowserClient {
     ++frames;
     painted.notify_all();
   }
+  void PageLoadFailed(HeadlessView&, const std::string&, const std::string&) override {}
   void PageClosed(HeadlessView&) override {}
   std::shared_ptr<HeadlessPopupHandler> PopupOpening(
       const std::shared_ptr<HeadlessView>&) override {

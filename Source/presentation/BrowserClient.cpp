@@ -66,6 +66,11 @@ void BrowserClient::PagePainted(HeadlessView& view, int32_t width, int32_t heigh
   GraphicsSystem_GL::CopyPageToBrowserTexture(width, height, bgraRowsFromTop);
 }
 
+void BrowserClient::PageLoadFailed(HeadlessView&, const std::string& url,
+                                   const std::string& reason) {
+  Log << "ERROR: Browser: cannot load " << url << ": " << reason << std::endl;
+}
+
 void BrowserClient::PageClosed(HeadlessView&) {
   std::lock_guard<std::mutex> guard(lock);
   browser.reset();  // `ready` stays set: the operations find no page and do nothing

@@ -37,6 +37,9 @@ class BrowserClient : public HeadlessBrowserClient {
   void PageCreated(const std::shared_ptr<HeadlessView>& view) override;
   void PagePainted(HeadlessView& view, int32_t width, int32_t height,
                    const uint8_t* bgraRowsFromTop) override;
+  // One log line with the URL and the browser's reason.
+  void PageLoadFailed(HeadlessView& view, const std::string& url,
+                      const std::string& reason) override;
   void PageClosed(HeadlessView& view) override;
   std::shared_ptr<HeadlessPopupHandler> PopupOpening(
       const std::shared_ptr<HeadlessView>& parent) override;

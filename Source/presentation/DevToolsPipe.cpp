@@ -9,7 +9,9 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace CorvaneEngine {
@@ -17,6 +19,7 @@ namespace CorvaneEngine {
 namespace {
 
 constexpr size_t kReadChunk = 256 * 1024;
+constexpr int kChildStatusFd = 5;  // the child's end of the exec status pipe
 
 // Moves a descriptor above the range the child's fixed descriptors use, close-on-exec.
 int Lift(int fd) {
@@ -50,8 +53,8 @@ bool DevToolsPipe::Start(const std::vector<std::string>& arguments, std::string&
     close(commands[1]);
     return false;
   }
-  // Above fd 9, so that placing them on 3 and 4 in the child can never overwrite one another.
-  int childIn = Lift(commands[0]), childOut = Lift(answers[1]);
+  // Above fd 9, so that placing them on 3, 4 and 5 in the child can never overwrite one another.
+  int childIn = Lift(commands[0]), childOut = Lift(answers[1]), childStatus = Lift(status[1]);
 
   // Everything the child needs is prepared before fork: after it only async-signal-safe calls.
   std::vector<char*> argv;
@@ -64,6 +67,8 @@ bool DevToolsPipe::Start(const std::vector<std::string>& arguments, std::string&
     // Dies with the thread that started it, even when the game is killed outright.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(127);
+    // Its own process group, so that ending it by force also ends whatever it started.
+    setpgid(0, 0);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -74,17 +79,20 @@ bool DevToolsPipe::Start(const std::vector<std::string>& arguments, std::string&
     dup2(null, 2);
     dup2(childIn, 3);
     dup2(childOut, 4);
+    // The status pipe stays close-on-exec: a successful exec closes it, a failed one reports
+    // its errno on it.
+    dup3(childStatus, kChildStatusFd, O_CLOEXEC);
     // Nothing else of the game's (X connection, sound devices, files) leaks into the browser.
-    syscall(SYS_close_range, 5U, ~0U, 0U);
+    syscall(SYS_close_range, kChildStatusFd + 1U, ~0U, 0U);
     execv(argv[0], argv.data());
     int reason = errno;
-    ssize_t ignored = write(status[1], &reason, sizeof reason);
+    ssize_t ignored = write(kChildStatusFd, &reason, sizeof reason);
     (void)ignored;
     _exit(127);
   }
   close(childIn);
   close(childOut);
-  close(status[1]);
+  close(childStatus);
   if (pid < 0) {
     error = std::strerror(errno);
     close(status[0]);
@@ -92,7 +100,7 @@ bool DevToolsPipe::Start(const std::vector<std::string>& arguments, std::string&
     close(answers[0]);
     return false;
   }
-  // The status pipe closes on a successful exec; an errno arrives when exec failed.
+  // End of file on the status pipe: the exec succeeded. An errno: it failed.
   int reason = 0;
   ssize_t got;
   do {
@@ -151,8 +159,12 @@ int32_t DevToolsPipe::Send(const char* method, const std::string& paramsJson,
   return WriteAll(message.data(), message.size()) ? id : 0;
 }
 
-DevToolsPipe::Received DevToolsPipe::Receive(std::string& message, bool wait) {
+DevToolsPipe::Received DevToolsPipe::Receive(std::string& message, bool wait,
+                                             int waitLimitMilliseconds) {
   if (answerFd < 0) return Received::Closed;
+  const bool limited = wait && waitLimitMilliseconds >= 0;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(waitLimitMilliseconds);
   for (;;) {
     size_t end = buffer.find('\0', scanned);
     if (end != std::string::npos) {
@@ -162,9 +174,15 @@ DevToolsPipe::Received DevToolsPipe::Receive(std::string& message, bool wait) {
       return Received::Message;
     }
     scanned = buffer.size();
-    if (!wait) {
+    if (!wait || limited) {
+      int timeout = 0;
+      if (limited) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
+      }
       pollfd ready{answerFd, POLLIN, 0};
-      if (poll(&ready, 1, 0) <= 0) return Received::Nothing;
+      if (poll(&ready, 1, timeout) <= 0) return Received::Nothing;
     }
     size_t had = buffer.size();
     buffer.resize(had + kReadChunk);
@@ -181,16 +199,21 @@ void DevToolsPipe::Stop(int graceMilliseconds) {
     if (commandFd >= 0) close(commandFd);  // the browser quits when its command pipe closes
     commandFd = -1;
   }
-  if (child <= 0) return;
+  // Held until the child is reaped: its id cannot be reused by another process while a second
+  // caller might still signal it.
+  std::lock_guard<std::mutex> guard(processLock);
+  const pid_t pid = child;
+  if (pid <= 0) return;
   for (int waited = 0; waited < graceMilliseconds; waited += 10) {
-    if (waitpid(child, nullptr, WNOHANG) == child) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) {
       child = -1;
       return;
     }
     SleepMilliseconds(10);
   }
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
+  kill(-pid, SIGKILL);  // its process group: helpers it started go with it
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
   child = -1;
 }
 

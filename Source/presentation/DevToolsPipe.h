@@ -5,8 +5,8 @@
 // The child cannot outlive the game: it is killed when the thread that started it ends (parent
 // death signal, also on SIGKILL of the game), and it quits by itself when the command pipe closes.
 //
-// Threads: Send from any thread (serialised by a lock); Receive from one reader thread only;
-// Start and Stop from the owning thread.
+// Threads: Send and Stop from any thread (each serialised by a lock); Receive from one reader
+// thread only; Start from the owning thread.
 #pragma once
 
 #include <sys/types.h>
@@ -37,12 +37,14 @@ class DevToolsPipe {
   int32_t Send(const char* method, const std::string& paramsJson, const std::string& sessionId);
 
   // Reader thread: the next message into `message`. With `wait` false, answers Nothing at once
-  // when no whole message is available yet. Closed at end of file (the child is gone).
-  Received Receive(std::string& message, bool wait);
+  // when no whole message is available yet; with a `waitLimitMilliseconds` of 0 or more, answers
+  // Nothing when none came within that time. Closed at end of file (the child is gone).
+  Received Receive(std::string& message, bool wait, int waitLimitMilliseconds = -1);
 
   // Asks the child to quit by closing its command pipe, waits up to `graceMilliseconds` for it,
-  // then kills it. Reaps it in both cases. The read side stays open until the destructor so the
-  // reader thread sees end of file rather than a closed descriptor.
+  // then kills it and its process group. Reaps it in both cases; a second call finds it gone. The
+  // read side stays open until the destructor so the reader thread sees end of file rather than a
+  // closed descriptor.
   void Stop(int graceMilliseconds);
 
   pid_t ProcessId() const { return child; }
@@ -50,7 +52,8 @@ class DevToolsPipe {
  private:
   bool WriteAll(const char* data, size_t size);
 
-  pid_t child = -1;
+  std::mutex processLock;  // held from a look at `child` until it is reaped
+  std::atomic<pid_t> child{-1};
   int commandFd = -1;  // our end of the child's fd 3
   int answerFd = -1;   // our end of the child's fd 4
   std::mutex writeLock;

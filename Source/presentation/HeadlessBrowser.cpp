@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/OutputStream.h"
 #include "presentation/DevToolsPipe.h"
 #include "presentation/FileURL.h"
 #include "presentation/HeadlessBrowserClient.h"
@@ -32,6 +34,9 @@ using Json = nlohmann::json;
 constexpr const char* kShellProgram = "/usr/lib/chromium/chromium-headless-shell";
 constexpr const char* kShellWrapper = "/usr/bin/chromium-headless-shell";
 constexpr int kStopGraceMilliseconds = 2000;
+// How long the browser may take to show its first page. It needs well under a second; a binary
+// that has not answered by then never will.
+constexpr int kStartSeconds = 10;
 
 std::string Text(const Json& object, const char* key) {
   if (!object.is_object()) return std::string();
@@ -85,7 +90,8 @@ struct HeadlessBrowser::Impl {
   std::atomic<bool> stopping{false};
   std::atomic<int32_t> openPages{0};
   std::atomic<pid_t> processId{-1};
-  std::string userDataDir;
+  std::string binary;       // fixed before the reader starts
+  std::string userDataDir;  // fixed before the reader starts
   int32_t width = 0, height = 0;
 
   // Reader thread only.
@@ -103,9 +109,12 @@ struct HeadlessBrowser::Impl {
   PageImageDecoder decoder;
 
   void Run();
+  void EndUnansweringBrowser();
   void Handle(std::string& text);
+  void Skip(const std::string& text, const char* why);
   bool TakeFrame(std::string& text);
   void HandleReply(int32_t id, const Json& message);
+  void NavigationAnswered(const std::string& url, const Json& message);
   void TargetCreated(const Json& info);
   void PopupUrl(const std::string& targetId, const std::string& url);
   void TargetGone(const std::string& targetId);
@@ -144,11 +153,12 @@ bool HeadlessBrowser::Start(const Settings& settings, std::string& error) {
     return false;
   }
   impl->userDataDir = temp;
+  impl->binary = settings.binary.empty() ? DefaultBinary() : settings.binary;
   impl->width = settings.width;
   impl->height = settings.height;
 
   std::vector<std::string> arguments = {
-      settings.binary.empty() ? DefaultBinary() : settings.binary,
+      impl->binary,
       "--headless",
       "--remote-debugging-pipe",
       "--no-first-run",
@@ -207,20 +217,55 @@ int32_t HeadlessBrowser::OpenPageCount() const {
 
 void HeadlessBrowser::Impl::Run() {
   pthread_setname_np(pthread_self(), "Browser Thread");
+  const auto startDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(kStartSeconds);
   std::string text;
+  bool ended = false;  // the browser was ended here: its pipe's end is no news
   for (;;) {
+    // Until the page exists the wait is bounded: a browser that never answers is ended.
+    int waitLimit = -1;
+    if (!view) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          startDeadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) {
+        if (!stopping) EndUnansweringBrowser();
+        ended = true;
+        break;
+      }
+      waitLimit = static_cast<int>(left.count());
+    }
     // A frame waits until the pipe is drained, so a reader that fell behind decodes only the
     // newest of several queued frames.
-    DevToolsPipe::Received got = pipe->Receive(text, !hasPendingFrame);
-    if (got == DevToolsPipe::Received::Nothing) {
-      PaintPendingFrame();
-      continue;
-    }
+    DevToolsPipe::Received got = pipe->Receive(text, !hasPendingFrame, waitLimit);
     if (got == DevToolsPipe::Received::Closed) break;
-    Handle(text);
+    const bool drained = got == DevToolsPipe::Received::Nothing;
+    // Whatever the browser sends, this thread goes on: a message that cannot be used is logged
+    // and skipped (the accesses below check every type; this is the last guard).
+    try {
+      if (drained)
+        PaintPendingFrame();
+      else
+        Handle(text);
+    } catch (const std::exception& error) {
+      Skip(drained ? std::string("a page frame") : text, error.what());
+    }
   }
-  if (!stopping) client->BrowserFailed("the browser process ended");
+  if (!stopping && !ended) client->BrowserFailed("the browser process ended");
   CloseOverlay();
+}
+
+void HeadlessBrowser::Impl::EndUnansweringBrowser() {
+  pipe->Stop(0);
+  processId = -1;
+  std::error_code ignored;
+  std::filesystem::remove_all(userDataDir, ignored);
+  client->BrowserFailed(binary + " did not answer within " + std::to_string(kStartSeconds) +
+                        " s; it was ended");
+}
+
+void HeadlessBrowser::Impl::Skip(const std::string& text, const char* why) {
+  constexpr size_t kShown = 120;
+  Log << "WARNING: Browser: skipped a message (" << why << "): " << text.substr(0, kShown)
+      << (text.size() > kShown ? "..." : "") << std::endl;
 }
 
 // Frames are most of what arrives, each a megabyte of base64: the image is cut out of the text
@@ -230,7 +275,7 @@ bool HeadlessBrowser::Impl::TakeFrame(std::string& text) {
   constexpr size_t kPrefixSize = sizeof kPrefix - 1;
   if (text.compare(0, kPrefixSize, kPrefix) != 0) return false;
   size_t end = text.find('"', kPrefixSize);
-  if (end == std::string::npos) return false;
+  if (end == std::string::npos || end + 2 > text.size()) return false;
   std::string rest = "{\"params\":{" + text.substr(end + 2);
   Json message = Json::parse(rest, nullptr, false);
   if (!message.is_object()) return false;  // another field order: the general path acks it
@@ -249,7 +294,7 @@ bool HeadlessBrowser::Impl::TakeFrame(std::string& text) {
 void HeadlessBrowser::Impl::Handle(std::string& text) {
   if (TakeFrame(text)) return;
   Json message = Json::parse(text, nullptr, false);
-  if (!message.is_object()) return;
+  if (!message.is_object()) return Skip(text, "not a JSON object");
   const Json& id = Member(message, "id");
   if (id.is_number_integer()) {
     HandleReply(id.get<int32_t>(), message);
@@ -262,7 +307,11 @@ void HeadlessBrowser::Impl::Handle(std::string& text) {
     // Acknowledged at once, also when dropped: without it the stream stops after three frames.
     pipe->Send("Page.screencastFrameAck", Json{{"sessionId", Member(params, "sessionId")}}.dump(),
                overlaySession);
-    pendingFrame = std::move(message);
+    const Json& data = Member(params, "data");
+    if (!data.is_string()) return Skip(text, "a page frame without image data");
+    pendingFrame = data.get<std::string>();
+    pendingData = 0;
+    pendingDataSize = pendingFrame.size();
     hasPendingFrame = true;
   } else if (method == "Target.targetCreated") {
     TargetCreated(Member(params, "targetInfo"));
@@ -279,6 +328,8 @@ void HeadlessBrowser::Impl::Handle(std::string& text) {
 }
 
 void HeadlessBrowser::Impl::HandleReply(int32_t id, const Json& message) {
+  std::string url;
+  if (view && view->TakeNavigation(id, url)) return NavigationAnswered(url, message);
   const Json& result = Member(message, "result");
   if (id == attachRequest) {
     overlaySession = Text(result, "sessionId");
@@ -301,10 +352,18 @@ void HeadlessBrowser::Impl::HandleReply(int32_t id, const Json& message) {
   }
 }
 
+// The browser answers a page load once it has started or failed: a failure carries its reason
+// as errorText (a missing file: "net::ERR_FILE_NOT_FOUND"), or as a protocol error.
+void HeadlessBrowser::Impl::NavigationAnswered(const std::string& url, const Json& message) {
+  std::string reason = Text(Member(message, "result"), "errorText");
+  if (reason.empty()) reason = Text(Member(message, "error"), "message");
+  if (!reason.empty() && view) client->PageLoadFailed(*view, url, reason);
+}
+
 void HeadlessBrowser::Impl::TargetCreated(const Json& info) {
   if (Text(info, "type") != "page") return;
   const std::string targetId = Text(info, "targetId");
-  if (!pages.insert(targetId).second) return;
+  if (targetId.empty() || !pages.insert(targetId).second) return;
   openPages = static_cast<int32_t>(pages.size());
   const std::string opener = Text(info, "openerId");
   if (overlayTarget.empty() && opener.empty()) {
@@ -350,6 +409,7 @@ void HeadlessBrowser::Impl::CloseOverlay() {
 }
 
 void HeadlessBrowser::Impl::PaintPendingFrame() {
+  if (!hasPendingFrame) return;
   hasPendingFrame = false;
   if (!view || viewClosed) return;
   if (!decoder.Decode(pendingFrame.data() + pendingData, pendingDataSize)) return;

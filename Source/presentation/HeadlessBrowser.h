@@ -3,7 +3,8 @@
 // allowed to reach files, no console logging, nothing sent to the network on its own), speaks
 // the DevTools protocol with it over a private pipe, creates one page at the given size and
 // reports to its client: page created, page painted (decoded here, off the main thread), page
-// closed, popup opening, browser failed.
+// load failed, page closed, popup opening, browser failed. A message of an unexpected shape is
+// logged and skipped; nothing the browser sends ends the reader thread.
 //
 // The binary is chromium-headless-shell unless the environment variable CORVANE_BROWSER names
 // another one.
@@ -38,7 +39,9 @@ class HeadlessBrowser {
   HeadlessBrowser& operator=(const HeadlessBrowser&) = delete;
 
   // Starts the browser process and the reader thread; the page is created asynchronously
-  // (PageCreated). False, with the reason in `error`, when the binary cannot be started.
+  // (PageCreated). False, with the path and the reason in `error`, when the binary cannot be
+  // started. A browser that has not created the page within 10 s is ended (killed, reaped, its
+  // profile folder removed) and reported with BrowserFailed.
   bool Start(const Settings& settings, std::string& error);
   // Ends the browser process (politely, then by force) and joins the reader thread; no
   // call-back runs after it returns. Idempotent.

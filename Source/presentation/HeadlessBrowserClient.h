@@ -29,6 +29,10 @@ class HeadlessBrowserClient {
   // the top. Valid only during the call.
   virtual void PagePainted(HeadlessView& view, int32_t width, int32_t height,
                            const uint8_t* bgraRowsFromTop) = 0;
+  // A page load asked for with HeadlessView::LoadURL failed; `reason` is the browser's (for a
+  // missing file "net::ERR_FILE_NOT_FOUND").
+  virtual void PageLoadFailed(HeadlessView& view, const std::string& url,
+                              const std::string& reason) = 0;
   // The page is gone (closed on request, or with the browser process).
   virtual void PageClosed(HeadlessView& view) = 0;
   // The page opened a popup; the answer handles its navigations (null: it is closed at once).

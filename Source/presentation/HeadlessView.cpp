@@ -125,7 +125,22 @@ void HeadlessView::SendToPage(const char* method, const std::string& paramsJson)
 }
 
 void HeadlessView::LoadURL(const std::string& url) {
-  SendToPage("Page.navigate", Json{{"url", url}}.dump());
+  if (sessionId.empty()) return;
+  // The URL comes from the game and may hold bytes that are not UTF-8: those are sent as
+  // U+FFFD rather than ending the program with an exception.
+  std::string params = Json{{"url", url}}.dump(-1, ' ', false, Json::error_handler_t::replace);
+  std::lock_guard<std::mutex> guard(navigationLock);
+  int32_t id = pipe->Send("Page.navigate", params, sessionId);
+  if (id != 0) navigations[id] = url;
+}
+
+bool HeadlessView::TakeNavigation(int32_t commandId, std::string& url) {
+  std::lock_guard<std::mutex> guard(navigationLock);
+  auto found = navigations.find(commandId);
+  if (found == navigations.end()) return false;
+  url = std::move(found->second);
+  navigations.erase(found);
+  return true;
 }
 
 void HeadlessView::Reload() {

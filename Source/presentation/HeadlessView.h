@@ -8,7 +8,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace CorvaneEngine {
@@ -31,7 +33,11 @@ class HeadlessView {
 
   const std::string& TargetId() const { return targetId; }
 
+  // Loads the URL; a failure is reported to the client (HeadlessBrowserClient::PageLoadFailed).
   void LoadURL(const std::string& url);
+  // Layer's reader thread: true, with the URL, when `commandId` is a page load of this page
+  // (each is taken once).
+  bool TakeNavigation(int32_t commandId, std::string& url);
   void Reload();
   // Resizes the page's window: the page is laid out again and paints at the new size.
   void SetSize(int32_t width, int32_t height);
@@ -58,6 +64,10 @@ class HeadlessView {
   std::atomic<int32_t> width;
   std::atomic<int32_t> height;
   std::atomic<uint32_t> heldButtons{0};  // DevTools bits: left 1, right 2, middle 4
+  // Page loads sent and not answered yet, by command id. The lock is held from the send to the
+  // entry, so an answer cannot be looked for before its load is known.
+  std::mutex navigationLock;
+  std::map<int32_t, std::string> navigations;
 };
 
 }  // namespace CorvaneEngine

@@ -30,6 +30,7 @@ const char* const WindowSection = "Window";
 }  // namespace
 
 int (*WindowSystem_SDL::glAttributeSetter)(int, int) = &SetGLAttribute;
+SDL_Surface* (*WindowSystem_SDL::videoModeSetter)(int, int, int, uint32_t) = &SDL_SetVideoMode;
 
 WindowSystem_SDL::WindowSystem_SDL() : caption("Amber_Lantern_Grove") {
   // Without a display SDL 1.2 falls back to drivers such as a text-mode one that would take over
@@ -109,11 +110,7 @@ bool WindowSystem_SDL::ApplyVideoMode(bool initial) {
              "change Width, Height or Fullscreen in the Window section of ./config.xml, or "
              "delete the file to use the whole screen");
     } else {
-      // Keep describing the window that is really there.
-      width = appliedWidth;
-      height = appliedHeight;
-      fullscreen = appliedFullscreen;
-      currentMode = appliedMode;
+      KeepAppliedSettings();
     }
     return false;
   }
@@ -129,11 +126,19 @@ bool WindowSystem_SDL::ApplyVideoMode(bool initial) {
       glAttributeSetter(SDL_GL_ACCELERATED_VISUAL, 1) == -1) {
     unsupported |= NoAcceleratedVisual;
   }
-  screen = SDL_SetVideoMode(width, height, 32, videoFlags);
+  screen = videoModeSetter(width, height, 32, videoFlags);
+  const bool refused = screen == nullptr;
+  if (refused) {
+    Log << "ERROR: SDL_SetVideoMode: " << width << "x" << height
+        << (fullscreen ? " fullscreen" : "") << ": " << SDL_GetError() << std::endl;
+    if (!initial) screen = RestoreAppliedMode(videoFlags);
+  }
+  // Also without any window: this is what gives back the resource manager's lock, taken by
+  // BeforeVideoModeChange. Without a current context the GL calls in it do nothing.
+  if (graphics != nullptr) graphics->AfterVideoModeChange();
   if (screen == nullptr) {
-    // SDL found no OpenGL visual for the mode; the old context is gone too, so nothing can be
+    // SDL found no OpenGL visual for the mode, and the old context is gone too: nothing can be
     // drawn or closed any more.
-    Log << "ERROR: SDL_SetVideoMode: " << SDL_GetError() << std::endl;
     GiveUp(SDL_GetError(),
            "the display offers no OpenGL window of this kind; check the X "
            "server's GLX support or choose another size in ./config.xml");
@@ -141,7 +146,6 @@ bool WindowSystem_SDL::ApplyVideoMode(bool initial) {
     return false;
   }
 
-  if (graphics != nullptr) graphics->AfterVideoModeChange();
   if (icon != nullptr) SDL_WM_SetIcon(icon, nullptr);
   SDL_WM_SetCaption(caption.CStr(), caption.CStr());
 
@@ -154,7 +158,26 @@ bool WindowSystem_SDL::ApplyVideoMode(bool initial) {
   appliedHeight = height;
   appliedFullscreen = fullscreen;
   appliedMode = currentMode;
-  return true;
+  return !refused;
+}
+
+SDL_Surface* WindowSystem_SDL::RestoreAppliedMode(uint32_t& flags) {
+  KeepAppliedSettings();
+  flags = fullscreen ? (SDL_OPENGL | SDL_FULLSCREEN) : SDL_OPENGL;
+  SDL_Surface* restored = videoModeSetter(width, height, 32, flags);
+  if (restored != nullptr) {
+    Log << "WARNING: Window: back to " << width << "x" << height
+        << (fullscreen ? " fullscreen" : "") << std::endl;
+  }
+  return restored;
+}
+
+// Keeps describing the window that is really there.
+void WindowSystem_SDL::KeepAppliedSettings() {
+  width = appliedWidth;
+  height = appliedHeight;
+  fullscreen = appliedFullscreen;
+  currentMode = appliedMode;
 }
 
 void WindowSystem_SDL::GiveUp(const char* what, const char* remedy) {

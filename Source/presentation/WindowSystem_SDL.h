@@ -6,7 +6,9 @@
 //
 // Owned by the program entry (the first System added). Without a usable window the game cannot
 // be seen or closed, so a failed start-up says why on standard error and sets the Engine's
-// exitCode; the program entry then tears down instead of running the game.
+// exitCode; the program entry then tears down instead of running the game. A mode refused at
+// run time is logged and the window goes back to the mode it had; the graphics system is told
+// after the change in every case, since that is what ends its hold on the resource lock.
 //
 // Threads: main thread only.
 #pragma once
@@ -41,12 +43,20 @@ class WindowSystem_SDL : public BasicWindowSystem {
   // The call that asks SDL for an OpenGL attribute (SDL_GL_SetAttribute). SDL refuses attributes
   // only on some platforms; tests put a refusing stand-in here to follow the refused-bit path.
   static int (*glAttributeSetter)(int attribute, int value);
+  // The call that sets a video mode (SDL_SetVideoMode). A display refuses a mode at run time only
+  // rarely (no OpenGL visual for it); tests put a refusing stand-in here to follow that path.
+  static SDL_Surface* (*videoModeSetter)(int width, int height, int bitsPerPixel, uint32_t flags);
 
   static WindowSystem_SDL* instance;
 
  private:
-  // Sets the stored size and mode. Answers false when no mode was set.
+  // Sets the stored size and mode. Answers false when that mode was not set (at run time the
+  // window then keeps, or gets back, the mode it had).
   bool ApplyVideoMode(bool initial);
+  // At run time, after SDL refused the new mode (and dropped the old one with it): back to the
+  // mode in effect before. Answers the surface, or null when even that is refused.
+  SDL_Surface* RestoreAppliedMode(uint32_t& flags);
+  void KeepAppliedSettings();
   void HandleEvent(const void* event);
   // Start-up without a window: tells the user what went wrong and asks the program to end.
   void GiveUp(const char* what, const char* remedy);

@@ -1,6 +1,8 @@
-// The browser process's life: a missing, dying or killed browser gives one log line and one
-// message on standard error while the overlay stays usable (every operation dropped); the
-// browser never outlives the game, also when the game is killed with SIGKILL.
+// The browser process's life: a missing, non-executable, silent, dying or killed browser gives
+// one log line and one message on standard error with its reason while the overlay stays usable
+// (every operation dropped); a silent one is ended; the browser never outlives the game, also
+// when the game is killed with SIGKILL. A page that cannot load is logged; messages of an
+// unexpected shape are skipped and the reader goes on.
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,11 +15,15 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "TestSupport.h"
+#include "core/OutputStream.h"
 #include "presentation/Browser.h"
+#include "presentation/FileURL.h"
 #include "presentation/HeadlessBrowser.h"
+#include "presentation/HeadlessBrowserClient.h"
 
 using CorvaneEngine::Browser;
 
@@ -86,32 +92,69 @@ void Descendants(pid_t pid, std::vector<pid_t>& out) {
   if (proc) closedir(proc);
 }
 
+// Folders the browser layer made under `temp` for its profiles.
+int ProfileFolders(const std::filesystem::path& temp) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(temp))
+    count += entry.path().filename().string().rfind("corvane-browser-", 0) == 0;
+  return count;
+}
+
 }  // namespace
 
-TEST(BrowserProcess, AMissingDyingOrKilledBrowserSaysSoOnceAndTheOverlayStaysInert) {
+TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayStaysInert) {
   setenv("CORVANE_ERROR_BOX", "0", 1);
-  CorvaneTest::ScratchDir scratch("browser-process");
-  std::string dying = scratch.Write("dying-browser", "#!/bin/sh\nexit 3\n").string();
-  chmod(dying.c_str(), 0755);
-  // The empty name stands for the real browser, killed under the page once it is ready.
-  for (const std::string& binary : {std::string("/nonexistent/chromium"), dying, std::string()}) {
-    SCOPED_TRACE(binary);
-    if (binary.empty())
+  CorvaneTest::ScratchDir scratch("browser process");
+  const std::filesystem::path temp = scratch.Write("temp é/.keep", "").parent_path();
+  setenv("TMPDIR", temp.c_str(), 1);
+  auto script = [&](const char* name, const char* text, mode_t mode) {
+    std::string path = scratch.Write(name, text).string();
+    chmod(path.c_str(), mode);
+    return path;
+  };
+  std::string dying = script("dying browser", "#!/bin/sh\nexit 3\n", 0755);
+  std::string plain = script("plain file", "#!/bin/sh\nexit 0\n", 0644);
+  // Never answers, and leaves a process of its own behind when only the shell is ended.
+  std::string silent = script("silent browser", "#!/bin/sh\nsleep 600 &\nwait\n", 0755);
+  struct Case {
+    std::string binary;  // empty: the real browser, killed under the page once it is ready
+    std::string reason;
+  };
+  for (const Case& c :
+       {Case{"/nonexistent/chromium", "/nonexistent/chromium: No such file or directory"},
+        Case{plain, plain + ": Permission denied"}, Case{dying, "the browser process ended"},
+        Case{silent, silent + " did not answer within 10 s; it was ended"},
+        Case{"", "the browser process ended"}}) {
+    SCOPED_TRACE(c.binary);
+    if (c.binary.empty())
       unsetenv("CORVANE_BROWSER");
     else
-      setenv("CORVANE_BROWSER", binary.c_str(), 1);
+      setenv("CORVANE_BROWSER", c.binary.c_str(), 1);
     CorvaneTest::CapturedLog log;
     std::string errors;
     {
       CapturedStderr capture(scratch.Path() / "stderr.txt");
       Browser browser;
       browser.Initialize();
-      if (binary.empty()) {
+      pid_t process = browser.GetHeadlessBrowser()->ProcessId();
+      std::vector<pid_t> helpers;
+      if (c.binary == silent) {
+        ASSERT_TRUE(WaitUntil([&] { return Descendants(process, helpers), !helpers.empty(); }));
+      }
+      if (c.binary.empty()) {
         ASSERT_TRUE(WaitUntil([&] { return browser.IsReady(); }));
-        kill(browser.GetHeadlessBrowser()->ProcessId(), SIGKILL);
+        kill(process, SIGKILL);
       }
       // The log line comes first; the standard error line tells that the report is complete.
       EXPECT_TRUE(WaitUntil([&] { return capture.Says("The HTML overlay stays empty"); }));
+      if (c.binary == silent) {  // ended, reaped, its helper gone and its profile removed
+        char state;
+        int parent;
+        EXPECT_FALSE(Stat(process, state, parent));
+        EXPECT_TRUE(WaitUntil([&] { return !Alive(helpers[0]); }));
+        EXPECT_EQ(-1, browser.GetHeadlessBrowser()->ProcessId());
+        EXPECT_EQ(0, ProfileFolders(temp));
+      }
       // Every operation is a harmless no-op now.
       browser.LoadURL("about:blank");
       browser.Resize();
@@ -122,14 +165,17 @@ TEST(BrowserProcess, AMissingDyingOrKilledBrowserSaysSoOnceAndTheOverlayStaysIne
       browser.MouseDown(1, 1, 2);
       browser.MouseUp(1, 2, 1);
       browser.MouseDown(4, 1, 2);
-      EXPECT_TRUE(binary.empty() || !browser.IsReady());
+      EXPECT_TRUE(c.binary.empty() || !browser.IsReady());
       browser.Shutdown();
       errors = capture.Text();
     }
     ASSERT_EQ(1u, log.Lines().size()) << log.Text();
     EXPECT_EQ(0u, log.Lines()[0].find("ERROR: Browser: ")) << log.Text();
     EXPECT_EQ(1, std::count(errors.begin(), errors.end(), '\n')) << errors;
+    EXPECT_NE(std::string::npos, errors.find(c.reason)) << errors;
+    EXPECT_EQ(0, ProfileFolders(temp));
   }
+  unsetenv("TMPDIR");
 }
 
 // Run as a child by the test below: a "game" that starts the browser and waits to be killed.
@@ -172,4 +218,142 @@ TEST(BrowserProcess, KillingTheGameWithSigkillLeavesNoBrowserProcess) {
   for (pid_t process : browserProcesses) {
     EXPECT_TRUE(WaitUntil([&] { return !Alive(process); })) << "process " << process << " lives";
   }
+}
+
+namespace {
+
+// Sends the engine's log into a file, which a test may read while another thread writes.
+class LogFile {
+ public:
+  explicit LogFile(const std::filesystem::path& file) : path(file), out(file) {
+    CorvaneEngine::Log.Redirect(&out, 0);
+  }
+  ~LogFile() { CorvaneEngine::Log.Redirect(nullptr, CorvaneEngine::OutputStream::Silent); }
+  bool Says(const std::string& text) const {
+    return CorvaneTest::ReadFile(path).find(text) != std::string::npos;
+  }
+
+ private:
+  std::filesystem::path path;
+  std::ofstream out;
+};
+
+}  // namespace
+
+TEST(BrowserProcess, APageThatCannotLoadIsLoggedWithItsUrlAndTheBrowsersReason) {
+  unsetenv("CORVANE_BROWSER");
+  CorvaneTest::ScratchDir scratch("browser page load");
+  LogFile log(scratch.Path() / "log.txt");
+  Browser browser;
+  browser.Initialize();
+  ASSERT_TRUE(WaitUntil([&] { return browser.IsReady(); }));
+  const std::string missing =
+      CorvaneEngine::FileURL(scratch.Path().c_str(), "/default.html").CStr();
+  // A URL that is not UTF-8 goes out with its bad bytes replaced rather than ending the game.
+  for (auto [url, reason] : {std::pair{missing, "net::ERR_FILE_NOT_FOUND"},
+                             {"file:///nonexistent/caf\xe9.html", "net::ERR_FILE_NOT_FOUND"},
+                             {"no url", "Cannot navigate to invalid URL"}}) {
+    browser.LoadURL(url.c_str());
+    const std::string line = "ERROR: Browser: cannot load " + url + ": " + reason + "\n";
+    EXPECT_TRUE(WaitUntil([&] { return log.Says(line); })) << line;
+  }
+  browser.Shutdown();
+}
+
+namespace {
+
+// A browser that answers just enough to create its page, then sends the lines of the file
+// "messages" beside it, and quits when its command pipe closes.
+const char* const kFakeBrowser = R"SH(#!/bin/bash
+send() { printf '%s\0' "$1" >&4; }
+command='^\{"id":([0-9]+),"method":"([^"]+)"'
+while IFS= read -r -d '' text <&3; do
+  [[ $text =~ $command ]] || continue
+  id=${BASH_REMATCH[1]}
+  case ${BASH_REMATCH[2]} in
+    Target.setDiscoverTargets)
+      send '{"method":"Target.targetCreated","params":{"targetInfo":{"targetId":"T","type":"page"}}}' ;;
+    Target.attachToTarget) send "{\"id\":$id,\"result\":{\"sessionId\":\"S\"}}" ;;
+    Browser.getWindowForTarget)
+      send "{\"id\":$id,\"result\":{\"windowId\":1}}"
+      while IFS= read -r line; do send "$line"; done <"$(dirname "$0")/messages" ;;
+  esac
+done
+)SH";
+
+// A 2 x 1 PNG: an opaque red pixel, then an opaque blue one.
+const char* const kTwoPixels =
+    "iVBORw0KGgoAAAANSUhEUgAAAAIAAAABCAYAAAD0In+KAAAADklEQVR4nGP4z8AAQv8BD/kD/"
+    "YURmXYAAAAASUVORK5CYII=";
+
+class RecordingClient : public CorvaneEngine::HeadlessBrowserClient {
+ public:
+  void PageCreated(const std::shared_ptr<CorvaneEngine::HeadlessView>&) override {}
+  void PagePainted(CorvaneEngine::HeadlessView&, int32_t width, int32_t height,
+                   const uint8_t* bgra) override {
+    std::lock_guard<std::mutex> guard(lock);
+    painted.push_back(std::to_string(width) + "x" + std::to_string(height) + " " +
+                      std::to_string(bgra[2]) + "," + std::to_string(bgra[4]));
+  }
+  void PageLoadFailed(CorvaneEngine::HeadlessView&, const std::string&,
+                      const std::string&) override {}
+  void PageClosed(CorvaneEngine::HeadlessView&) override {}
+  std::shared_ptr<CorvaneEngine::HeadlessPopupHandler> PopupOpening(
+      const std::shared_ptr<CorvaneEngine::HeadlessView>&) override {
+    return nullptr;
+  }
+  void BrowserFailed(const std::string& what) override {
+    std::lock_guard<std::mutex> guard(lock);
+    failures.push_back(what);
+  }
+  std::vector<std::string> Painted() {
+    std::lock_guard<std::mutex> guard(lock);
+    return painted;
+  }
+
+  std::mutex lock;
+  std::vector<std::string> painted;
+  std::vector<std::string> failures;
+};
+
+}  // namespace
+
+TEST(BrowserProcess, MessagesOfAnUnexpectedShapeAreLoggedAndSkippedAndTheReaderGoesOn) {
+  CorvaneTest::ScratchDir scratch("browser messages");
+  std::string browserPath = scratch.Write("fake browser", kFakeBrowser).string();
+  chmod(browserPath.c_str(), 0755);
+  const std::string frame = R"("method":"Page.screencastFrame")";
+  const std::vector<std::string> skipped = {
+      "[1,2,3]",
+      "{\"method\":\"Page.screencastFrame\",\"params\":{\"data\":\"x\"",  // cut short
+      "{" + frame + ",\"params\":{\"sessionId\":1,\"data\":42},\"sessionId\":\"S\"}",
+  };
+  std::string messages;
+  for (const std::string& message : skipped) messages += message + "\n";
+  messages +=
+      R"({"id":"7","method":7,"params":{"targetInfo":[]}})"
+      "\n"
+      R"({"method":"Target.targetCreated","params":{"targetInfo":{"type":"page","targetId":5}}})"
+      "\n";
+  // A good frame whose fields come in another order than the browser's own.
+  messages += R"({"sessionId":"S","params":{"metadata":{},"sessionId":3,"data":")" +
+              std::string(kTwoPixels) + "\"}," + frame + "}\n";
+  scratch.Write("messages", messages);
+
+  LogFile log(scratch.Path() / "log.txt");
+  RecordingClient client;
+  CorvaneEngine::HeadlessBrowser browser(&client);
+  CorvaneEngine::HeadlessBrowser::Settings settings;
+  settings.binary = browserPath;
+  std::string error;
+  ASSERT_TRUE(browser.Start(settings, error)) << error;
+  EXPECT_TRUE(WaitUntil([&] { return !client.Painted().empty(); }));
+  EXPECT_EQ(std::vector<std::string>{"2x1 255,255"}, client.Painted());  // red, then blue
+  for (const std::string& message : skipped) {
+    EXPECT_TRUE(log.Says("WARNING: Browser: skipped a message (")) << message;
+    EXPECT_TRUE(log.Says("): " + message + "\n")) << message;
+  }
+  EXPECT_EQ(1, browser.OpenPageCount());  // the target without a usable id is not a page
+  browser.Stop();
+  EXPECT_TRUE(client.failures.empty());
 }

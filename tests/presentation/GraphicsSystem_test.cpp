@@ -1,8 +1,15 @@
 // The graphics system on a real GL window: vertical sync through GLX, the page quad over a scene
 // at any depth, and a video-mode change after which every texture, mesh and the page still draw,
-// at the new size.
+// at the new size; a mode refused at run time leaves the old one, drawing, and no lock held.
+#include <SDL.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "GraphicsTestSupport.h"
 #include "core/ConfigData.h"
+#include "core/OutputStream.h"
 #include "presentation/Browser.h"
 #include "presentation/DynamicTexture_GL.h"
 
@@ -27,6 +34,14 @@ std::vector<uint8_t> TopHalfRedPage(int width, int height) {
 }
 
 using GraphicsSystemTest = SceneTest;
+
+// Stands in for SDL_SetVideoMode: refuses the first mode asked for, then sets modes for real.
+int modeRequests = 0;
+SDL_Surface* RefuseFirstMode(int width, int height, int bitsPerPixel, uint32_t flags) {
+  if (modeRequests++ > 0) return SDL_SetVideoMode(width, height, bitsPerPixel, flags);
+  SDL_SetError("no visual for this mode");
+  return nullptr;
+}
 
 }  // namespace
 
@@ -87,4 +102,61 @@ TEST_F(GraphicsSystemTest, ThePageCoversTheSceneAndAfterAModeChangeAllDrawsAtThe
   const Frame& paged = DrawFrame();
   EXPECT_PRED2(Close, paged.At(width - 1, 0), kRed);
   EXPECT_PRED2(Close, paged.At(width / 2, height / 2 + 5), kGreen);
+}
+
+TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneDrawingAndLeavesNoLockHeld) {
+  ResizeCountingBrowser browser;
+  Browser::instance = &browser;
+  WriteType("plain", "green.png");
+  LoadTypes();
+  ASSERT_NE(nullptr, Create("plain", 0, 0, 9));  // fills the window
+  engine->running = true;
+  {
+    CapturedLog log;
+    auto* realSetter = WindowSystem_SDL::videoModeSetter;
+    modeRequests = 0;
+    WindowSystem_SDL::videoModeSetter = &RefuseFirstMode;
+    window->SetSize(240, 100);
+    window->ApplySettings();
+    WindowSystem_SDL::videoModeSetter = realSetter;
+    Browser::instance = nullptr;
+    EXPECT_EQ(2, modeRequests);
+    EXPECT_EQ((std::vector<std::string>{"ERROR: SDL_SetVideoMode: 240x100: no visual for this mode",
+                                        "WARNING: Window: back to 160x120"}),
+              log.Lines());
+  }
+  EXPECT_EQ(kWidth, window->GetWidth());
+  EXPECT_EQ(kHeight, SDL_GetVideoSurface()->h);
+  EXPECT_EQ(kWidth, ConfigData::instance->Get<int>("Window", "Width"));
+
+  // The resource lock is free: another thread gets it.
+  std::atomic<bool> locked{false};
+  std::thread other([&] {
+    ResourceManager::instance->GetStatus(NameHash("green.png"));
+    locked = true;
+  });
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!locked && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(locked) << "the resource lock is still held";
+  if (!locked) ResourceManager::instance->RestoreAllGpuObjects();  // lets the thread finish
+  other.join();
+
+  // The GPU objects are back: the mesh, its texture and the page draw at the old size.
+  EXPECT_EQ(1, browser.resizes);
+  DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
+  EXPECT_EQ(kWidth, page->width);
+  std::vector<uint8_t> redTop = TopHalfRedPage(kWidth, kHeight);
+  page->CopyPage(kWidth, kHeight, redTop.data());
+  const Frame& frame = DrawFrame();
+  EXPECT_PRED2(Close, frame.At(kWidth / 2, kHeight / 4), kRed);
+  EXPECT_PRED2(Close, frame.At(kWidth / 2, 3 * kHeight / 4), kGreen);
+
+  // The game goes on, and a close request still ends it.
+  EXPECT_TRUE(engine->running);
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+  window->Update(0.0);
+  EXPECT_FALSE(engine->running);
 }
