@@ -3,7 +3,7 @@
 #include "PageURL.h"
 #include "objects/GameObject.h"
 #include "presentation/BasicKeyboard.h"
-#include "presentation/Browser.h"
+#include "overlay/Browser.h"
 #include "sound/BasicSoundSystem.h"
 
 using namespace CorvaneEngine;

@@ -11,7 +11,7 @@
 #include "core/ConfigData.h"
 #include "core/GameStateManager.h"
 #include "objects/ObjectFactory.h"
-#include "presentation/Browser.h"
+#include "overlay/Browser.h"
 #include "resources/NameHash.h"
 #include "resources/ResourceManager.h"
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "presentation/FileURL.h"
+#include "overlay/FileURL.h"
 
 using CorvaneEngine::FileURL;
 using CorvaneEngine::SharedString;

@@ -26,12 +26,12 @@
 #include <vector>
 
 #include "core/Engine.h"
-#include "presentation/DevToolsPipe.h"
+#include "overlay/DevToolsPipe.h"
 #include "presentation/DynamicTexture_GL.h"
 #include "presentation/GraphicsSystem_GL.h"
-#include "presentation/HeadlessBrowser.h"
-#include "presentation/HeadlessBrowserClient.h"
-#include "presentation/HeadlessView.h"
+#include "overlay/HeadlessBrowser.h"
+#include "overlay/HeadlessBrowserClient.h"
+#include "overlay/HeadlessView.h"
 #include "presentation/WindowSystem_SDL.h"
 // The private Xvfb of the test suites, compiled in: the upload case starts its own display.
 #include "../tests/support/VirtualDisplay.cpp"

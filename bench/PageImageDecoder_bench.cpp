@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "presentation/PageImageDecoder.h"
+#include "overlay/PageImageDecoder.h"
 
 // The PNG writer of the test suites.
 #include "../tests/support/PngWriter.h"

@@ -9,7 +9,7 @@
 #include "core/System.h"
 #include "objects/ObjectFactory.h"
 #include "objects/ObjectManager.h"
-#include "presentation/Browser.h"
+#include "overlay/Browser.h"
 #include "presentation/Camera.h"
 #include "presentation/GraphicsGlobals.h"
 #include "presentation/GraphicsSystem_GL.h"

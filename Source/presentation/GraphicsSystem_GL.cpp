@@ -13,7 +13,7 @@
 #include "core/OutputStream.h"
 #include "objects/GameObject.h"
 #include "presentation/BasicWindowSystem.h"
-#include "presentation/Browser.h"
+#include "overlay/Browser.h"
 #include "presentation/Camera.h"
 #include "presentation/DynamicTexture_GL.h"
 #include "presentation/GraphicsGlobals.h"

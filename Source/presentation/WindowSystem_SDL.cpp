@@ -13,7 +13,7 @@
 #include "core/OutputStream.h"
 #include "presentation/BasicGraphicsSystem.h"
 #include "presentation/BasicKeyboard.h"
-#include "presentation/Browser.h"
+#include "overlay/Browser.h"
 
 namespace CorvaneEngine {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "presentation/BasicKeyboard.h"
-#include "presentation/Browser.h"
+#include "overlay/Browser.h"
 #include "sound/BasicSoundSystem.h"
 
 // A keyboard whose space bar is held exactly while `spaceDown` is true.

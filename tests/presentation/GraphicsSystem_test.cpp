@@ -10,7 +10,7 @@
 #include "GraphicsTestSupport.h"
 #include "core/ConfigData.h"
 #include "core/OutputStream.h"
-#include "presentation/Browser.h"
+#include "overlay/Browser.h"
 #include "presentation/DynamicTexture_GL.h"
 
 // Last: X11 defines names such as None and Bool that gtest uses.

@@ -16,7 +16,7 @@
 #include "core/OutputStream.h"
 #include "core/ProgramEntry.h"
 #include "presentation/BasicGraphicsSystem.h"
-#include "presentation/Browser.h"
+#include "overlay/Browser.h"
 
 using namespace CorvaneEngine;
 using namespace CorvaneTest;

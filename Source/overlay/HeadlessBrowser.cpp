@@ -1,4 +1,4 @@
-#include "presentation/HeadlessBrowser.h"
+#include "overlay/HeadlessBrowser.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "core/OutputStream.h"
-#include "presentation/DevToolsPipe.h"
-#include "presentation/FileURL.h"
-#include "presentation/HeadlessBrowserClient.h"
-#include "presentation/HeadlessView.h"
-#include "presentation/PageImageDecoder.h"
+#include "overlay/DevToolsPipe.h"
+#include "overlay/FileURL.h"
+#include "overlay/HeadlessBrowserClient.h"
+#include "overlay/HeadlessView.h"
+#include "overlay/PageImageDecoder.h"
 
 namespace CorvaneEngine {
 

@@ -1,5 +1,5 @@
 // File URLs must name the file exactly, whatever characters its folder holds.
-#include "presentation/FileURL.h"
+#include "overlay/FileURL.h"
 
 #include <gtest/gtest.h>
 

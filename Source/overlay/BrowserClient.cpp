@@ -1,4 +1,4 @@
-#include "presentation/BrowserClient.h"
+#include "overlay/BrowserClient.h"
 
 #include <cstdio>
 #include <vector>
@@ -6,8 +6,8 @@
 #include "core/OutputStream.h"
 #include "presentation/BasicWindowSystem.h"
 #include "presentation/GraphicsSystem_GL.h"
-#include "presentation/HeadlessView.h"
-#include "presentation/PopupHandler.h"
+#include "overlay/HeadlessView.h"
+#include "overlay/PopupHandler.h"
 
 namespace CorvaneEngine {
 

@@ -1,8 +1,8 @@
-#include "presentation/HeadlessView.h"
+#include "overlay/HeadlessView.h"
 
 #include <nlohmann/json.hpp>
 
-#include "presentation/DevToolsPipe.h"
+#include "overlay/DevToolsPipe.h"
 
 namespace CorvaneEngine {
 

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "presentation/HeadlessBrowserClient.h"
+#include "overlay/HeadlessBrowserClient.h"
 
 namespace CorvaneEngine {
 

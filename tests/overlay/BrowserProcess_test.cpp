@@ -20,10 +20,10 @@
 
 #include "TestSupport.h"
 #include "core/OutputStream.h"
-#include "presentation/Browser.h"
-#include "presentation/FileURL.h"
-#include "presentation/HeadlessBrowser.h"
-#include "presentation/HeadlessBrowserClient.h"
+#include "overlay/Browser.h"
+#include "overlay/FileURL.h"
+#include "overlay/HeadlessBrowser.h"
+#include "overlay/HeadlessBrowserClient.h"
 
 using CorvaneEngine::Browser;
 

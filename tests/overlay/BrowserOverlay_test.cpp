@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "GraphicsTestSupport.h"
-#include "presentation/Browser.h"
+#include "overlay/Browser.h"
 #include "presentation/DynamicTexture_GL.h"
-#include "presentation/HeadlessBrowser.h"
+#include "overlay/HeadlessBrowser.h"
 
 using CorvaneEngine::Browser;
 using CorvaneEngine::GraphicsSystem_GL;

@@ -1,4 +1,4 @@
-#include "presentation/PageImageDecoder.h"
+#include "overlay/PageImageDecoder.h"
 
 #include <libdeflate.h>
 #include <png.h>

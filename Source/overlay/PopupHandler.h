@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "presentation/HeadlessBrowserClient.h"
+#include "overlay/HeadlessBrowserClient.h"
 
 namespace CorvaneEngine {
 

@@ -1,4 +1,4 @@
-#include "presentation/DevToolsPipe.h"
+#include "overlay/DevToolsPipe.h"
 
 #include <fcntl.h>
 #include <poll.h>

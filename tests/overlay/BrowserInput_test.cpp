@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "PngWriter.h"
-#include "presentation/KeyTranslation.h"
-#include "presentation/PageImageDecoder.h"
+#include "overlay/KeyTranslation.h"
+#include "overlay/PageImageDecoder.h"
 
 using CorvaneEngine::KeyTranslation;
 using CorvaneEngine::PageImageDecoder;

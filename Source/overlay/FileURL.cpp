@@ -1,4 +1,4 @@
-#include "presentation/FileURL.h"
+#include "overlay/FileURL.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "presentation/KeyTranslation.h"
+#include "overlay/KeyTranslation.h"
 
 #include <SDL_keysym.h>
 

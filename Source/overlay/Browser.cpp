@@ -1,10 +1,10 @@
-#include "presentation/Browser.h"
+#include "overlay/Browser.h"
 
 #include "presentation/BasicWindowSystem.h"
-#include "presentation/BrowserClient.h"
-#include "presentation/HeadlessBrowser.h"
-#include "presentation/HeadlessView.h"
-#include "presentation/KeyTranslation.h"
+#include "overlay/BrowserClient.h"
+#include "overlay/HeadlessBrowser.h"
+#include "overlay/HeadlessView.h"
+#include "overlay/KeyTranslation.h"
 
 namespace CorvaneEngine {
 

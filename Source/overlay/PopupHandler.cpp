@@ -1,6 +1,6 @@
-#include "presentation/PopupHandler.h"
+#include "overlay/PopupHandler.h"
 
-#include "presentation/HeadlessView.h"
+#include "overlay/HeadlessView.h"
 
 namespace CorvaneEngine {
 
