@@ -1,10 +1,10 @@
 #include "overlay/Browser.h"
 
-#include "presentation/BasicWindowSystem.h"
 #include "overlay/BrowserClient.h"
 #include "overlay/HeadlessBrowser.h"
 #include "overlay/HeadlessView.h"
 #include "overlay/KeyTranslation.h"
+#include "presentation/BasicWindowSystem.h"
 
 namespace CorvaneEngine {
 
@@ -49,6 +49,10 @@ void Browser::Initialize() {
 void Browser::Shutdown() {
   if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) page->Close();
   if (headless) headless->Stop();
+}
+
+void Browser::Update(double seconds) {
+  for (const auto& feature : client->Features()) feature->Update(seconds);
 }
 
 bool Browser::IsReady() const {

@@ -26,7 +26,7 @@ class Browser : public System {
 
   void Initialize() override;  // starts the browser and creates the page (empty, transparent)
   void Shutdown() override;    // closes the page and ends the browser process
-  void Update(double) override {}
+  void Update(double seconds) override;  // the page features' per-frame work
 
   virtual void LoadURL(const char* url);  // UTF-8
   // Lays the page out at the window's current size and reloads it (after a video-mode change).

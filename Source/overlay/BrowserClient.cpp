@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "core/OutputStream.h"
-#include "presentation/BasicWindowSystem.h"
-#include "presentation/GraphicsSystem_GL.h"
 #include "overlay/HeadlessView.h"
 #include "overlay/PopupHandler.h"
+#include "presentation/BasicWindowSystem.h"
+#include "presentation/GraphicsSystem_GL.h"
 
 namespace CorvaneEngine {
 
@@ -35,6 +35,15 @@ void BrowserClient::LoadURL(const std::string& url) {
   if (page) page->LoadURL(url);
 }
 
+void BrowserClient::AddFeature(std::unique_ptr<PageFeature> feature) {
+  features.push_back(std::move(feature));
+}
+
+void BrowserClient::PageEvent(HeadlessView& view, const std::string& method,
+                              const nlohmann::json& params) {
+  for (const auto& feature : features) feature->PageEvent(view, method, params);
+}
+
 void BrowserClient::GetViewRect(int32_t& width, int32_t& height) {
   BasicWindowSystem* window = BasicWindowSystem::instance;
   width = window != nullptr ? window->GetWidth() : 0;
@@ -44,11 +53,14 @@ void BrowserClient::GetViewRect(int32_t& width, int32_t& height) {
 void BrowserClient::PageCreated(const std::shared_ptr<HeadlessView>& view) {
   int32_t width, height;
   GetViewRect(width, height);
+  if (width > 0 && height > 0) view->SetSize(width, height);
+  // The features set the page up before anything else reaches it, the first load included.
+  // Outside the lock: a feature's own lock never nests inside it.
+  for (const auto& feature : features) feature->PageCreated(*view);
   std::string url;
   bool load = false;
   {
     std::lock_guard<std::mutex> guard(lock);
-    if (width > 0 && height > 0) view->SetSize(width, height);
     browser = view;
     ready = true;
     url.swap(keptURL);

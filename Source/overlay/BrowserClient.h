@@ -13,8 +13,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "overlay/HeadlessBrowserClient.h"
+#include "overlay/PageFeature.h"
 
 namespace CorvaneEngine {
 
@@ -30,6 +32,11 @@ class BrowserClient : public HeadlessBrowserClient {
   // error (only for the first failure), and the overlay is made transparent.
   void ReportFailure(const std::string& what);
 
+  // Takes a feature on; main thread, before the browser starts (the reader thread reads the list
+  // without a lock).
+  void AddFeature(std::unique_ptr<PageFeature> feature);
+  const std::vector<std::unique_ptr<PageFeature>>& Features() const { return features; }
+
   // The view size: the game window's size (read without a lock: it changes only during a
   // video-mode change on the main thread).
   static void GetViewRect(int32_t& width, int32_t& height);
@@ -44,6 +51,8 @@ class BrowserClient : public HeadlessBrowserClient {
   std::shared_ptr<HeadlessPopupHandler> PopupOpening(
       const std::shared_ptr<HeadlessView>& parent) override;
   void BrowserFailed(const std::string& what) override;
+  void PageEvent(HeadlessView& view, const std::string& method,
+                 const nlohmann::json& params) override;
 
  private:
   std::mutex lock;
@@ -52,6 +61,7 @@ class BrowserClient : public HeadlessBrowserClient {
   std::string keptURL;
   bool hasKeptURL = false;
   std::atomic<bool> failureReported{false};
+  std::vector<std::unique_ptr<PageFeature>> features;
 };
 
 }  // namespace CorvaneEngine

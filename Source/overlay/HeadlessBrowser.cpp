@@ -324,12 +324,17 @@ void HeadlessBrowser::Impl::Handle(std::string& text) {
     if (!overlaySession.empty() && Text(params, "sessionId") == overlaySession) CloseOverlay();
   } else if (method == "Target.targetCrashed") {
     if (Text(params, "targetId") == overlayTarget) client->BrowserFailed("the page crashed");
+  } else if (!overlaySession.empty() && Text(message, "sessionId") == overlaySession && view &&
+             !viewClosed && !method.empty()) {
+    client->PageEvent(*view, method, params);
   }
 }
 
 void HeadlessBrowser::Impl::HandleReply(int32_t id, const Json& message) {
   std::string url;
   if (view && view->TakeNavigation(id, url)) return NavigationAnswered(url, message);
+  HeadlessView::ReplyHandler onReply;
+  if (view && view->TakeReply(id, onReply)) return onReply(message);
   const Json& result = Member(message, "result");
   if (id == attachRequest) {
     overlaySession = Text(result, "sessionId");

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 
 namespace CorvaneEngine {
@@ -40,6 +41,10 @@ class HeadlessBrowserClient {
       const std::shared_ptr<HeadlessView>& parent) = 0;
   // The browser process or the page's renderer died; `what` says which.
   virtual void BrowserFailed(const std::string& what) = 0;
+  // Any other event of the page's own protocol session (dialogs, console, bindings...), in the
+  // order the browser sent them. `params` is valid only during the call.
+  virtual void PageEvent(HeadlessView& /*view*/, const std::string& /*method*/,
+                         const nlohmann::json& /*params*/) {}
 };
 
 }  // namespace CorvaneEngine

@@ -217,6 +217,24 @@ void HeadlessView::SendMouseWheelEvent(int32_t x, int32_t y, int32_t delta) {
   SendToPage("Input.dispatchMouseEvent", event.dump());
 }
 
+int32_t HeadlessView::SendCommand(const char* method, const std::string& paramsJson,
+                                  ReplyHandler onReply) {
+  if (sessionId.empty()) return 0;
+  std::lock_guard<std::mutex> guard(navigationLock);
+  int32_t id = pipe->Send(method, paramsJson, sessionId);
+  if (id != 0 && onReply) replies[id] = std::move(onReply);
+  return id;
+}
+
+bool HeadlessView::TakeReply(int32_t commandId, ReplyHandler& handler) {
+  std::lock_guard<std::mutex> guard(navigationLock);
+  auto found = replies.find(commandId);
+  if (found == replies.end()) return false;
+  handler = std::move(found->second);
+  replies.erase(found);
+  return true;
+}
+
 void HeadlessView::Close() {
   pipe->Send("Target.closeTarget", Json{{"targetId", targetId}}.dump(), "");
 }

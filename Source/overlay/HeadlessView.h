@@ -8,9 +8,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 
 namespace CorvaneEngine {
@@ -54,6 +56,15 @@ class HeadlessView {
   // Closes the page; the layer reports it closed when the browser confirms.
   void Close();
 
+  // Any command of the page's own protocol session (Page.*, Runtime.*, Input.*...). `onReply`,
+  // when given, receives the browser's whole answer on the layer's reader thread. The command id,
+  // or 0 when nothing was sent (a popup, or the browser is gone).
+  using ReplyHandler = std::function<void(const nlohmann::json& answer)>;
+  int32_t SendCommand(const char* method, const std::string& paramsJson,
+                      ReplyHandler onReply = nullptr);
+  // Layer's reader thread: the handler waiting for `commandId`'s answer (each is taken once).
+  bool TakeReply(int32_t commandId, ReplyHandler& handler);
+
  private:
   void SendToPage(const char* method, const std::string& paramsJson);
 
@@ -68,6 +79,7 @@ class HeadlessView {
   // entry, so an answer cannot be looked for before its load is known.
   std::mutex navigationLock;
   std::map<int32_t, std::string> navigations;
+  std::map<int32_t, ReplyHandler> replies;  // under navigationLock, for the same reason
 };
 
 }  // namespace CorvaneEngine
