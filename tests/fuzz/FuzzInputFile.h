@@ -1,7 +1,9 @@
 // FuzzInputFile: the readers under fuzzing take a path, so each input is written to a file of
 // the given name in a private temporary folder first. The file is rewritten for every input;
 // whatever else a reader leaves in the folder (a kept copy of a damaged file, say) is removed
-// before the next one, and the folder goes when the process ends.
+// before the next one, and the folder goes when the process ends. The readers' lines on
+// std::cerr are silenced, since nearly every input is damaged and would print one; the
+// sanitizers and the fuzzer write to the descriptor itself and are still heard.
 //
 // Threads: the fuzz target's one thread.
 #pragma once
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 
 // The path of a file that now holds exactly `data`; aborts when it cannot be written, since
@@ -23,6 +26,7 @@ inline const char* FuzzInputFile(const uint8_t* data, size_t size, const char* n
     std::string pattern = (fs::temp_directory_path() / "corvane-fuzz-XXXXXX").string();
     if (::mkdtemp(&pattern[0]) == nullptr) std::perror("fuzz input folder"), std::abort();
     folder = pattern;
+    std::cerr.rdbuf(nullptr);
     path = (folder / name).string();
     std::atexit([] {
       std::error_code ignored;
