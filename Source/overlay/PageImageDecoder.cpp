@@ -45,6 +45,11 @@ uint8_t Straight(uint32_t premultiplied, uint32_t scale) {
   return static_cast<uint8_t>(v > 255 ? 255 : v);
 }
 
+// Deflate gives at most 1032 bytes for each byte of its stream (a 258-byte match in two bits).
+// A header claiming more image than its data can inflate to is refused before a buffer of that
+// size is made: a 70-byte frame could otherwise make the decoder clear and keep 1 GiB.
+constexpr uint64_t kMostInflatedPerByte = 1032;
+
 uint32_t BigEndian32(const uint8_t* bytes) {
   return (static_cast<uint32_t>(bytes[0]) << 24) | (static_cast<uint32_t>(bytes[1]) << 16) |
          (static_cast<uint32_t>(bytes[2]) << 8) | bytes[3];
@@ -255,6 +260,7 @@ PageImageDecoder::FastPath PageImageDecoder::DecodeBrowserPng() {
   // A zero row ahead of the image serves as the row above the first.
   const size_t rowSize = static_cast<size_t>(w) * bytesPerPixel + 1;
   const size_t imageSize = rowSize * h;
+  if (imageSize / kMostInflatedPerByte > imageDataSize) return FastPath::Broken;
   filtered.resize(rowSize + imageSize);
   std::memset(filtered.data(), 0, rowSize);
   size_t inflated = 0;
@@ -297,6 +303,13 @@ bool PageImageDecoder::DecodePng() {
   png_uint_32 w = png_get_image_width(reader, info);
   png_uint_32 h = png_get_image_height(reader, info);
   int colourType = png_get_color_type(reader, info);
+  // The rows as stored (before any expansion), each behind its filter byte, must fit in what the
+  // whole file can inflate to.
+  if ((png_get_rowbytes(reader, info) + 1) * static_cast<uint64_t>(h) / kMostInflatedPerByte >
+      png.size()) {
+    png_destroy_read_struct(&reader, &info, nullptr);
+    return false;
+  }
   // Whatever the browser chose (RGB for an opaque page, RGBA, palette, grey), the rows come
   // out as 8-bit BGRA.
   png_set_expand(reader);

@@ -33,6 +33,11 @@ class PageImageDecoder {
   int32_t Width() const { return width; }
   int32_t Height() const { return height; }
   const uint8_t* Pixels() const { return pixels.data(); }
+  // The memory kept for the next frame, in bytes.
+  size_t KeptBytes() const {
+    return png.capacity() + pixels.capacity() + rowPointers.capacity() * sizeof(uint8_t*) +
+           compressed.capacity() + filtered.capacity();
+  }
 
   // Exposed for the tests: base64 text to bytes (false on a character outside the alphabet).
   static bool DecodeBase64(const char* text, size_t size, std::vector<uint8_t>& out);

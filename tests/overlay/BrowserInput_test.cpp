@@ -142,6 +142,15 @@ TEST(PageImageDecoder, EveryRowFilterChunkingAndLayoutGivesTheSamePixels) {
         text = Base64(file);
         EXPECT_FALSE(decoder.Decode(text.data(), text.size()));
       }
+      // The same data under a header claiming 16384 x 16384 pixels is refused before room is
+      // made for them, on either path.
+      std::vector<uint8_t> file = PngFile(source, kWidth, kHeight, colourType, 0, interlaced);
+      const uint8_t huge[8] = {0, 0, 0x40, 0, 0, 0, 0x40, 0};
+      std::memcpy(&file[16], huge, sizeof huge);  // IHDR's width and height
+      const std::string text = Base64(file);
+      PageImageDecoder fresh;
+      EXPECT_FALSE(fresh.Decode(text.data(), text.size()));
+      EXPECT_LT(fresh.KeptBytes(), 1u << 20);
     }
   }
 }
