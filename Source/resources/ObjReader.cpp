@@ -11,12 +11,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -55,9 +59,16 @@ class FixedArray {
     return items != nullptr;
   }
 
-  T* items = nullptr;
+  // Moves the array into a block of `newBytes` (at least its own size; the pages are moved, not
+  // copied) that the caller owns from then on and frees with LargeBlock::Free; null (and the
+  // array kept) when the memory cannot be had.
+  void* GrowAndGive(size_t newBytes) {
+    void* grown = LargeBlock::Grow(items, bytes, bytes, newBytes);
+    if (grown != nullptr) items = nullptr, bytes = 0;
+    return grown;
+  }
 
- private:
+  T* items = nullptr;
   size_t bytes = 0;
 };
 
@@ -118,6 +129,30 @@ __attribute__((noinline)) float SlowFloat(const char* start, const char* end) {
 
 // ---- Lines ----
 
+// Bit i of each mask describes byte i of sixteen. Finding where a number ends from one load,
+// rather than digit by digit, keeps the numbers of a line independent of one another, so the
+// processor works on several at once.
+struct ByteClasses {
+  uint32_t
+      separator;  // below '!' as a signed byte: blanks, line ends, control bytes, bytes >= 0x80
+  uint32_t digit;
+  uint32_t dot;
+  uint32_t slash;
+};
+#if defined(__SSE2__)
+inline ByteClasses Classify(const char* s) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  // A byte is a digit when byte - '0' is below 10 unsigned; SSE2 compares signed, hence the xor.
+  const __m128i fromZero = _mm_xor_si128(_mm_sub_epi8(bytes, _mm_set1_epi8('0')),
+                                         _mm_set1_epi8(static_cast<char>(0x80)));
+  auto mask = [](__m128i m) { return static_cast<uint32_t>(_mm_movemask_epi8(m)); };
+  return ByteClasses{mask(_mm_cmplt_epi8(bytes, _mm_set1_epi8('!'))),
+                     mask(_mm_cmplt_epi8(fromZero, _mm_set1_epi8(static_cast<char>(0x80 + 10)))),
+                     mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('.'))),
+                     mask(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('/')))};
+}
+#endif
+
 // Reads the parts of one line. `safeEnd` bounds the memory that may be read in eight-byte steps;
 // byte by byte nothing is read past a line's '\n', which every line handed to it ends with.
 class LineReader {
@@ -139,10 +174,13 @@ class LineReader {
   // Reads the references of a face line (after the 'f') into `face`, moving `cursor` past them;
   // returns how many there are, counting no further than 5 (anything but 3 or 4 refuses the file).
   int ReadFace(const char*& cursor, Reference face[4]) const {
+    Reference fifth;  // only refuses the file
     int count = 0;
     for (;;) {
       while (IsBlank(*cursor)) ++cursor;
-      Reference r;
+      // Written in place, field by field: a copy of a whole reference just written in parts
+      // would wait for those writes to reach memory.
+      Reference& r = count < 4 ? face[count] : fifth;
       if (!FastReference(cursor, r)) {
         if (!ParseIndex(cursor, r.p)) break;
         r.t = r.n = kMissing;
@@ -160,7 +198,6 @@ class LineReader {
           }
         }
       }
-      if (count < 4) face[count] = r;
       if (++count > 4) break;
     }
     return count;
@@ -211,26 +248,7 @@ class LineReader {
     const char* start = s;
     const bool negative = *s == '-';
     s += negative | (*s == '+');
-    // The usual form, digits '.' digits with fewer than eight of each and no exponent, in two
-    // eight-byte reads; everything else takes the general road below.
-    if (s + 17 <= safeEnd) {
-      uint64_t whole;
-      std::memcpy(&whole, s, 8);
-      const int wholeDigits = LeadingDigits(whole);
-      if (wholeDigits > 0 && wholeDigits < 8 && s[wholeDigits] == '.') {
-        uint64_t fraction;
-        std::memcpy(&fraction, s + wholeDigits + 1, 8);
-        const int fractionDigits = LeadingDigits(fraction);
-        const char* after = s + wholeDigits + 1 + fractionDigits;
-        if (fractionDigits > 0 && fractionDigits < 8 && (*after | 0x20) != 'e' &&
-            RoundToFloat(DigitsValue(whole, wholeDigits) * kIntegerPowersOfTen[fractionDigits] +
-                             DigitsValue(fraction, fractionDigits),
-                         -fractionDigits, negative, out)) {
-          cursor = after;
-          return true;
-        }
-      }
-    }
+    if (FastFloat(s, negative, cursor, out)) return true;
     uint64_t mantissa = 0;
     int digitCount = ReadDigits(s, mantissa);
     int exponent = 0;
@@ -295,22 +313,70 @@ class LineReader {
     return true;
   }
 
-  // The usual reference "p/t/n", each index of one to seven digits, in three eight-byte reads;
-  // false (and `cursor` unmoved) for anything else, which ParseIndex then reads.
-  __attribute__((always_inline)) bool FastReference(const char*& cursor, Reference& r) const {
-    const char* s = cursor;
+  // The usual number, up to eight digits, optionally '.' and up to eight more, ended by a blank
+  // or the line's end, from `s` (after the sign) in one sixteen-byte look; false (and nothing
+  // moved) for any other form, which ParseFloat's general road reads.
+  __attribute__((always_inline)) bool FastFloat(const char* s, bool negative, const char*& cursor,
+                                                float& out) const {
+#if defined(__SSE2__)
     if (s + 24 > safeEnd) return false;
+    const ByteClasses c = Classify(s);
+    const int end = __builtin_ctz(c.separator | 0x10000);
+    const uint32_t number = (1u << end) - 1;
+    const uint32_t dot = c.dot & number;
+    const int whole = dot != 0 ? __builtin_ctz(dot) : end;
+    const int fraction = dot != 0 ? end - whole - 1 : 0;
+    if (end == 16 || whole == 0 || whole > 8 || fraction > 8 || (dot & (dot - 1)) != 0 ||
+        (dot != 0 && fraction == 0) || ((c.digit | dot) & number) != number) {
+      return false;
+    }
+    uint64_t wholeBytes, fractionBytes = 0;
+    std::memcpy(&wholeBytes, s, 8);
+    if (fraction > 0) std::memcpy(&fractionBytes, s + whole + 1, 8);
+    const uint64_t mantissa = DigitsValue(wholeBytes, whole) * kIntegerPowersOfTen[fraction] +
+                              (fraction > 0 ? DigitsValue(fractionBytes, fraction) : 0);
+    if (!RoundToFloat(mantissa, -fraction, negative, out)) return false;
+    cursor = s + end;
+    return true;
+#else
+    (void)s, (void)negative, (void)cursor, (void)out;
+    return false;
+#endif
+  }
+
+  // The usual reference "p/t/n", each index of one to eight digits, ended by a blank or the
+  // line's end, in one thirty-two-byte look; false (and `cursor` unmoved) for anything else, which
+  // ParseIndex then reads.
+  __attribute__((always_inline)) bool FastReference(const char*& cursor, Reference& r) const {
+#if defined(__SSE2__)
+    const char* s = cursor;
+    if (s + 40 > safeEnd) return false;
+    const ByteClasses low = Classify(s), high = Classify(s + 16);
+    const uint64_t separator = low.separator | high.separator << 16 | uint64_t{1} << 32;
+    const int end = __builtin_ctzll(separator);
+    const uint32_t reference = static_cast<uint32_t>((uint64_t{1} << end) - 1);
+    const uint32_t slash = (low.slash | high.slash << 16) & reference;
+    const uint32_t digit = (low.digit | high.digit << 16) & reference;
+    if (end == 32 || slash == 0 || (digit | slash) != reference) return false;
+    const int first = __builtin_ctz(slash);
+    const uint32_t rest = slash & (slash - 1);
+    if (rest == 0 || (rest & (rest - 1)) != 0) return false;
+    const int second = __builtin_ctz(rest);
+    const int start[3] = {0, first + 1, second + 1};
+    const int digits[3] = {first, second - first - 1, end - second - 1};
     int32_t* const into[3] = {&r.p, &r.t, &r.n};
     for (int i = 0; i < 3; ++i) {
+      if (digits[i] == 0 || digits[i] > 8) return false;
       uint64_t bytes;
-      std::memcpy(&bytes, s, 8);
-      const int digits = LeadingDigits(bytes);
-      if (digits == 0 || digits == 8 || (i < 2 && s[digits] != '/')) return false;
-      *into[i] = static_cast<int32_t>(DigitsValue(bytes, digits));
-      s += digits + (i < 2);
+      std::memcpy(&bytes, s + start[i], 8);
+      *into[i] = static_cast<int32_t>(DigitsValue(bytes, digits[i]));
     }
-    cursor = s;
+    cursor = s + end;
     return true;
+#else
+    (void)cursor, (void)r;
+    return false;
+#endif
   }
 
   const char* const safeEnd;
@@ -390,8 +456,8 @@ inline int32_t Absolute(int32_t index, uint64_t readSoFar) {
 BlockResult ReadLines(const LineReader& reader, const char* begin, const char* end,
                       BlockOutput out) {
   BlockResult result;
-  Counts read;  // lines of each kind stored so far
-  Reference face[kFaceSlots];
+  Counts read;                  // lines of each kind stored so far
+  Reference spare[kFaceSlots];  // for a face beyond the counted room
   const char* line = begin;
   while (line < end) {
     // Where reading the line stopped; usually at its '\n' already.
@@ -416,19 +482,20 @@ BlockResult ReadLines(const LineReader& reader, const char* begin, const char* e
       }
       result.shortLines += !complete;
     } else if (*line == 'f') {
+      const bool roomLeft = read.faces < out.room.faces;
+      Reference* const face = roomLeft ? out.faces : spare;
       const int count = reader.ReadFace(rest, face);
       if (count != 3 && count != 4) {
         result.badFace = true;
         return result;  // the file gives no mesh; the rest need not be read
       }
-      if (read.faces < out.room.faces) {
+      if (roomLeft) {
         if (count == 3) face[3].p = kMissing;
         for (int i = 0; i < count; ++i) {
           face[i].p = Absolute(face[i].p, out.before.positions + read.positions);
           face[i].t = Absolute(face[i].t, out.before.texCoords + read.texCoords);
           face[i].n = Absolute(face[i].n, out.before.normals + read.normals);
         }
-        std::memcpy(out.faces, face, sizeof face);
         out.faces += kFaceSlots;
         ++read.faces;
         result.corners += count == 3 ? 3 : 6;
@@ -478,16 +545,18 @@ struct Written {
   uint64_t leftOut = 0;  // faces
 };
 
-// Pass three: the corners of `faceCount` faces from `faces` on into `out`, leaving out every
-// face with an index that names no vertex.
+// Pass three: the corners of `faceCount` faces from `faces` on, packed against `end` (the end of
+// the block's share of the corners), last face first; every face with an index that names no
+// vertex is left out. A face's references are all read before its corners are written: the
+// corners may overwrite them (see ObjReader::Read).
 Written PutCorners(const Reference* faces, uint64_t faceCount, const Lists& lists,
-                   MeshVertex* out) {
+                   MeshVertex* end) {
   static const int kQuadOrder[6] = {0, 1, 2, 0, 2, 3};  // triangles 0-1-2 and 0-2-3
   static const float kNoTexCoord[2] = {0.0f, 0.0f};
   Written written;
-  MeshVertex* const start = out;
-  for (uint64_t face = 0; face < faceCount; ++face, faces += kFaceSlots) {
-    const Reference* const r = faces;
+  MeshVertex* out = end;
+  for (uint64_t face = faceCount; face-- > 0;) {
+    const Reference* const r = faces + kFaceSlots * face;
     const int count = r[3].p == kMissing ? 3 : 4;
     const float* position[4] = {};
     const float* normal[4] = {};
@@ -511,14 +580,15 @@ Written PutCorners(const Reference* faces, uint64_t faceCount, const Lists& list
     float flat[3];
     if (!allNormals) FlatNormal(position, count, flat);
     const int corners = count == 3 ? 3 : 6;
-    for (int i = 0; i < corners; ++i, ++out) {
+    out -= corners;
+    for (int i = 0; i < corners; ++i) {
       const int c = kQuadOrder[i];
-      std::memcpy(out->position, position[c], 12);
-      std::memcpy(out->normal, normal[c] != nullptr ? normal[c] : flat, 12);
-      std::memcpy(out->texCoord, texCoord[c], 8);
+      std::memcpy(out[i].position, position[c], 12);
+      std::memcpy(out[i].normal, normal[c] != nullptr ? normal[c] : flat, 12);
+      std::memcpy(out[i].texCoord, texCoord[c], 8);
     }
   }
-  written.corners = static_cast<uint64_t>(out - start);
+  written.corners = static_cast<uint64_t>(end - out);
   return written;
 }
 
@@ -738,31 +808,74 @@ MeshData* ObjReader::Read(const char* path) {
   }
 
   file.Close();
-  MeshData* data = MeshData::Allocate(static_cast<uint32_t>(cornerCount));
-  if (data == nullptr) {
-    Log << "Resource Error: no memory for the corners of \"" << path << "\"." << std::endl;
-    return nullptr;
-  }
   const Lists lists{positions.items, normals.items, texCoords.items, total};
-  // Each block's corners go after every corner the blocks before it could give, so the blocks
-  // can be taken in turn by two threads, which fill their parts (and fault in their pages) side
-  // by side.
-  uint64_t planned[kMaxBlocks + 1];
-  Written written[kMaxBlocks + 1];
+  // The corners are made in the face references' own block, grown in place: every face gives at
+  // least 96 bytes of corners for its 48 bytes of references, so a face's corners land on or
+  // after its references, never on those of a face before it, and the fresh memory of a read
+  // (which the kernel must clear page by page) is the larger of the two instead of both.
+  // Block b's corners go after every corner the blocks before it could give; the blocks are taken
+  // last first (by two threads, which fill their parts and fault in their pages side by side),
+  // and a block waits for the blocks after it whose references its corners would overwrite.
+  uint64_t planned[kMaxBlocks + 2];
   planned[0] = 0;
-  for (int b = 1; b < blocks.count; ++b) planned[b] = planned[b - 1] + results[b - 1].corners;
-  if (!ForEachBlock(blocks.count, [&](int b) {
-        written[b] = PutCorners(faces.items + kFaceSlots * outputs[b].before.faces,
-                                results[b].faces, lists, data->vertices + planned[b]);
-      })) {
+  for (int b = 0; b < blocks.count; ++b) planned[b + 1] = planned[b] + results[b].corners;
+  MeshData* data = new MeshData();
+  if (cornerCount > 0) {
+    // (Only a file changed since it was counted can have fewer corner bytes than references.)
+    data->blockBytes = std::max(static_cast<size_t>(cornerCount) * sizeof(MeshVertex), faces.bytes);
+    data->vertices = static_cast<MeshVertex*>(faces.GrowAndGive(data->blockBytes));
+    if (data->vertices == nullptr) {
+      delete data;
+      Log << "Resource Error: no memory for the corners of \"" << path << "\"." << std::endl;
+      return nullptr;
+    }
+  }
+  const Reference* const references = reinterpret_cast<const Reference*>(data->vertices);
+  auto referencesAt = [&](int b) {
+    return static_cast<uint64_t>(kFaceSlots) * outputs[b].before.faces * sizeof(Reference);
+  };
+  // A block that must wait sleeps rather than spins: on a busy machine the thread it waits for
+  // may not run for a while. Only the first blocks with faces ever wait.
+  bool done[kMaxBlocks + 1] = {};
+  bool abandoned = false;
+  std::mutex doneLock;
+  std::condition_variable doneChanged;
+  Written written[kMaxBlocks + 1];
+  const bool finished =
+      cornerCount == 0 || ForEachBlock(blocks.count, [&](int last) {
+        const int b = blocks.count - 1 - last;
+        {
+          std::unique_lock<std::mutex> lock(doneLock);
+          for (int c = b + 1;
+               c < blocks.count && referencesAt(c) < planned[b + 1] * sizeof(MeshVertex); ++c) {
+            while (!done[c]) {
+              // A block taken just before the program was asked to end may never be done.
+              if (QuitSignal::Requested()) {
+                abandoned = true;
+                return;
+              }
+              doneChanged.wait_for(lock, std::chrono::milliseconds(10));
+            }
+          }
+        }
+        written[b] = PutCorners(references + kFaceSlots * outputs[b].before.faces, results[b].faces,
+                                lists, data->vertices + planned[b + 1]);
+        {
+          std::lock_guard<std::mutex> lock(doneLock);
+          done[b] = true;
+        }
+        doneChanged.notify_all();
+      });
+  if (!finished || abandoned) {
     MeshData::Free(data);
     return stopped();
   }
-  // Faces left out leave gaps after their blocks' corners: close them up.
+  // Faces left out leave gaps before their blocks' corners: close them up.
   uint64_t corners = 0, leftOut = 0;
-  for (int b = 0; b < blocks.count; ++b) {
-    if (corners < planned[b] && written[b].corners > 0) {
-      std::memmove(data->vertices + corners, data->vertices + planned[b],
+  for (int b = 0; b < blocks.count && cornerCount > 0; ++b) {
+    const uint64_t from = planned[b + 1] - written[b].corners;
+    if (corners < from && written[b].corners > 0) {
+      std::memmove(data->vertices + corners, data->vertices + from,
                    written[b].corners * sizeof(MeshVertex));
     }
     corners += written[b].corners;
