@@ -362,15 +362,16 @@ class LineReader {
     const uint32_t rest = slash & (slash - 1);
     if (rest == 0 || (rest & (rest - 1)) != 0) return false;
     const int second = __builtin_ctz(rest);
-    const int start[3] = {0, first + 1, second + 1};
-    const int digits[3] = {first, second - first - 1, end - second - 1};
-    int32_t* const into[3] = {&r.p, &r.t, &r.n};
-    for (int i = 0; i < 3; ++i) {
-      if (digits[i] == 0 || digits[i] > 8) return false;
-      uint64_t bytes;
-      std::memcpy(&bytes, s + start[i], 8);
-      *into[i] = static_cast<int32_t>(DigitsValue(bytes, digits[i]));
-    }
+    const int pDigits = first, tDigits = second - first - 1, nDigits = end - second - 1;
+    if (pDigits == 0 || pDigits > 8 || tDigits == 0 || tDigits > 8 || nDigits == 0 || nDigits > 8)
+      return false;
+    uint64_t p, t, n;
+    std::memcpy(&p, s, 8);
+    std::memcpy(&t, s + first + 1, 8);
+    std::memcpy(&n, s + second + 1, 8);
+    r.p = static_cast<int32_t>(DigitsValue(p, pDigits));
+    r.t = static_cast<int32_t>(DigitsValue(t, tDigits));
+    r.n = static_cast<int32_t>(DigitsValue(n, nDigits));
     cursor = s + end;
     return true;
 #else
