@@ -740,6 +740,50 @@ bool ForEachBlock(int count, Work work) {
   return !quit;
 }
 
+// Pass three over every block, into `data`, whose block still holds the face references: block
+// b's corners end at planned[b + 1]. The blocks are taken last first, and a block waits for the
+// blocks after it whose references its corners would overwrite (only the first blocks with faces
+// ever wait); false when the program was asked to end.
+bool PutAllCorners(int blockCount, const BlockOutput outputs[], const BlockResult results[],
+                   const uint64_t planned[], const Lists& lists, MeshData* data,
+                   Written written[]) {
+  const Reference* const references = reinterpret_cast<const Reference*>(data->vertices);
+  auto referencesAt = [&](int b) {
+    return static_cast<uint64_t>(kFaceSlots) * outputs[b].before.faces * sizeof(Reference);
+  };
+  // A block that must wait sleeps rather than spins: on a busy machine the thread it waits for
+  // may not run for a while.
+  bool done[kMaxBlocks + 1] = {};
+  bool abandoned = false;
+  std::mutex doneLock;
+  std::condition_variable doneChanged;
+  const bool finished = ForEachBlock(blockCount, [&](int last) {
+    const int b = blockCount - 1 - last;
+    {
+      std::unique_lock<std::mutex> lock(doneLock);
+      for (int c = b + 1; c < blockCount && referencesAt(c) < planned[b + 1] * sizeof(MeshVertex);
+           ++c) {
+        while (!done[c]) {
+          // A block taken just before the program was asked to end may never be done.
+          if (QuitSignal::Requested()) {
+            abandoned = true;
+            return;
+          }
+          doneChanged.wait_for(lock, std::chrono::milliseconds(10));
+        }
+      }
+    }
+    written[b] = PutCorners(references + kFaceSlots * outputs[b].before.faces, results[b].faces,
+                            lists, data->vertices + planned[b + 1]);
+    {
+      std::lock_guard<std::mutex> lock(doneLock);
+      done[b] = true;
+    }
+    doneChanged.notify_all();
+  });
+  return finished && !abandoned;
+}
+
 }  // namespace
 
 MeshData* ObjReader::Read(const char* path) {
@@ -825,9 +869,8 @@ MeshData* ObjReader::Read(const char* path) {
   // least 96 bytes of corners for its 48 bytes of references, so a face's corners land on or
   // after its references, never on those of a face before it, and the fresh memory of a read
   // (which the kernel must clear page by page) is the larger of the two instead of both.
-  // Block b's corners go after every corner the blocks before it could give; the blocks are taken
-  // last first (by two threads, which fill their parts and fault in their pages side by side),
-  // and a block waits for the blocks after it whose references its corners would overwrite.
+  // Block b's corners go after every corner the blocks before it could give, so two threads can
+  // fill their parts (and fault in their pages) side by side.
   uint64_t planned[kMaxBlocks + 2];
   planned[0] = 0;
   for (int b = 0; b < blocks.count; ++b) planned[b + 1] = planned[b] + results[b].corners;
@@ -842,43 +885,10 @@ MeshData* ObjReader::Read(const char* path) {
       return nullptr;
     }
   }
-  const Reference* const references = reinterpret_cast<const Reference*>(data->vertices);
-  auto referencesAt = [&](int b) {
-    return static_cast<uint64_t>(kFaceSlots) * outputs[b].before.faces * sizeof(Reference);
-  };
-  // A block that must wait sleeps rather than spins: on a busy machine the thread it waits for
-  // may not run for a while. Only the first blocks with faces ever wait.
-  bool done[kMaxBlocks + 1] = {};
-  bool abandoned = false;
-  std::mutex doneLock;
-  std::condition_variable doneChanged;
   Written written[kMaxBlocks + 1];
-  const bool finished =
-      cornerCount == 0 || ForEachBlock(blocks.count, [&](int last) {
-        const int b = blocks.count - 1 - last;
-        {
-          std::unique_lock<std::mutex> lock(doneLock);
-          for (int c = b + 1;
-               c < blocks.count && referencesAt(c) < planned[b + 1] * sizeof(MeshVertex); ++c) {
-            while (!done[c]) {
-              // A block taken just before the program was asked to end may never be done.
-              if (QuitSignal::Requested()) {
-                abandoned = true;
-                return;
-              }
-              doneChanged.wait_for(lock, std::chrono::milliseconds(10));
-            }
-          }
-        }
-        written[b] = PutCorners(references + kFaceSlots * outputs[b].before.faces, results[b].faces,
-                                lists, data->vertices + planned[b + 1]);
-        {
-          std::lock_guard<std::mutex> lock(doneLock);
-          done[b] = true;
-        }
-        doneChanged.notify_all();
-      });
-  if (!finished || abandoned) {
+  const bool finished = cornerCount == 0 || PutAllCorners(blocks.count, outputs, results, planned,
+                                                          lists, data, written);
+  if (!finished) {
     MeshData::Free(data);
     return stopped();
   }
