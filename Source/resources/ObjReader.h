@@ -21,8 +21,10 @@
 //
 // The whole file is mapped and parsed in place (hand-written number parsing that rounds exactly
 // as the C library does); large files are cut into blocks at line breaks, which two threads take
-// in turn. Memory: the file's pages, the vertex lists and the face references while the lines are
-// read; then the file is let go before the corners are made. Nothing is kept after a read.
+// in turn. The lines of each kind are counted first, so every list is allocated once at its size.
+// Memory: the file's pages, the vertex lists and the face references while the lines are read;
+// then the file is let go, and the corners are made in the references' own block, grown in place.
+// Nothing is kept after a read.
 //
 // Threads: any thread.
 #pragma once

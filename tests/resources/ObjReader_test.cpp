@@ -306,15 +306,16 @@ TEST(ObjReader, LargeFilesKeepOneNumberingAcrossTheSplit) {
     text += "v " + std::to_string(i) + " 0 0\nvn 0 " + std::to_string(i) + " 0\nvt 0 " +
             std::to_string(i) + "\n";
   }
-  // Faces at the end name vertices of both halves.
+  // Faces at the end name vertices of both halves; the last one counts back from the end.
   for (int i = 1; i + 2 <= count; i += 1000) {
     text += "f " + std::to_string(i) + "/" + std::to_string(i + 1) + "/" + std::to_string(i + 2) +
             " " + std::to_string(count - i) + "/1/1 1/1/1\n";
   }
+  text += "f -1/-2/-3 1/1/1 2/2/2\n";
   CapturedLog log;
   Data data = ReadObjText(dir, text);
   ASSERT_NE(data, nullptr);
-  ASSERT_EQ(data->vertexCount, 3u + 3u * 120);
+  ASSERT_EQ(data->vertexCount, 3u + 3u * 120 + 3u);
   EXPECT_EQ(data->vertices[0].position[0], 3.0f);
   EXPECT_EQ(data->vertices[0].normal[1], 1.0f);
   for (uint32_t f = 0; f < 120; ++f) {
@@ -325,6 +326,10 @@ TEST(ObjReader, LargeFilesKeepOneNumberingAcrossTheSplit) {
     ASSERT_EQ(v[0].normal[1], static_cast<float>(i + 2));
     ASSERT_EQ(v[1].position[0], static_cast<float>(count - i));
   }
+  const MeshVertex& relative = data->vertices[3 + 3 * 120];
+  EXPECT_EQ(relative.position[0], static_cast<float>(count));
+  EXPECT_EQ(relative.texCoord[1], static_cast<float>(count - 1));
+  EXPECT_EQ(relative.normal[1], static_cast<float>(count - 2));
   EXPECT_NE(log.Text().find(" 1 faces left out"), std::string::npos) << log.Text();
 }
 
