@@ -98,6 +98,7 @@ void DynamicTexture_GL::Upload() {
   BindTextureOnUnit(kUploadUnit, glName);
   glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
   dirty = false;
+  ++uploadCount;
 }
 
 }  // namespace CorvaneEngine

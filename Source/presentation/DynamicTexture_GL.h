@@ -41,8 +41,11 @@ class DynamicTexture_GL : public Texture_GL {
   // Main thread, once per frame: replaces the GL image from the buffer if a page arrived since
   // the last upload. Binds the texture on unit 20 through boundTextures.
   void Upload();
+  // Main thread: how many page images Upload has pushed so far (the pictures the overlay showed).
+  uint64_t UploadCount() const { return uploadCount; }
 
  private:
+  uint64_t uploadCount = 0;        // main thread
   uint8_t* pixels = nullptr;       // width * height * 4 bytes, or null while released
   std::atomic<bool> dirty{false};  // read without the lock as a fast path in Upload
   std::mutex lock;
