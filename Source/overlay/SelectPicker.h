@@ -15,9 +15,6 @@ namespace CorvaneEngine {
 class SelectPicker : public PageFeature {
  public:
   void PageCreated(HeadlessView& view) override;
-
-  // The script added to every new document (it inserts the style).
-  static const char* Script();
 };
 
 }  // namespace CorvaneEngine
