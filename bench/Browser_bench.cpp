@@ -3,6 +3,11 @@
 //                             read and acknowledged without decoding (the reference)
 //   ScreencastFrames/Overlay  frames per second the overlay's layer decodes and copies out of
 //                             the same page (goal: at least 30, and at least 0.8x the shell's)
+//   ScreencastFrames/OverlayOverDemoSceneVsShell
+//                             page images per second the overlay shows in the running demo (the
+//                             whole engine, the demo's scene drawn under the page) against the
+//                             shell's own screencast of the same page, in alternating rounds
+//                             (goal: overlay_to_shell at least 0.9)
 //   LoadURLToFirstPaint       a local page load to its first painted image (goal: median <= 200 ms)
 //   StartToReady              browser process start to a page that takes commands (goal <= 1 s)
 //   PageUpload/Changed        main-thread Upload of a changed 1280x720 page image into the page
@@ -26,6 +31,22 @@
 #include <vector>
 
 #include "core/Engine.h"
+#include "core/GameHooks.h"
+#include "core/GameStateManager.h"
+#include "core/ProgramEntry.h"
+#include "objects/ObjectFactory.h"
+#include "objects/ObjectManager.h"
+#include "overlay/Browser.h"
+#include "presentation/Camera.h"
+#include "presentation/GraphicsGlobals.h"
+#include "presentation/InputSystem_SDL.h"
+#include "presentation/Renderable_GL.h"
+#include "resources/MeshLoader_GL.h"
+#include "resources/NameHash.h"
+#include "resources/ResourceManager.h"
+#include "resources/TextureLoader_GL.h"
+#include "sound/SoundLoader_AL.h"
+#include "sound/SoundSystem_AL.h"
 #include "overlay/DevToolsPipe.h"
 #include "presentation/DynamicTexture_GL.h"
 #include "presentation/GraphicsSystem_GL.h"
@@ -67,60 +88,68 @@ std::string AnimatedPage() {
 
 // ---- The reference: the shell's own screencast, read and acknowledged, nothing decoded ----
 
+// Frames per second of the shell's own screencast of the page over kSampleSeconds; 0, with the
+// reason in `error`, when the shell cannot be started.
+double ShellFramesPerSecond(const std::string& url, std::string& error) {
+  DevToolsPipe pipe;
+  std::string dir = std::filesystem::temp_directory_path().string() + "/corvane-bench-XXXXXX";
+  mkdtemp(&dir[0]);
+  std::vector<std::string> arguments = {HeadlessBrowser::DefaultBinary(),
+                                        "--headless",
+                                        "--remote-debugging-pipe",
+                                        "--no-first-run",
+                                        "--disable-background-networking",
+                                        "--disable-component-update",
+                                        "--disable-sync",
+                                        "--disable-gpu",
+                                        "--force-device-scale-factor=1",
+                                        "--user-data-dir=" + dir,
+                                        "--window-size=1280,720"};
+  if (geteuid() == 0) arguments.push_back("--no-sandbox");
+  arguments.push_back(url);
+  if (!pipe.Start(arguments, error)) return 0.0;
+  pipe.Send("Target.setDiscoverTargets", "{\"discover\":true}", "");
+  std::string message, session;
+  int32_t attach = 0;
+  int frames = 0;
+  Clock::time_point first;
+  while (pipe.Receive(message, true) == DevToolsPipe::Received::Message) {
+    nlohmann::json m = nlohmann::json::parse(message, nullptr, false);
+    std::string method = m.value("method", "");
+    if (method == "Target.targetCreated" && attach == 0 &&
+        m["params"]["targetInfo"].value("type", "") == "page") {
+      std::string target = m["params"]["targetInfo"].value("targetId", "");
+      attach = pipe.Send("Target.attachToTarget",
+                         "{\"targetId\":\"" + target + "\",\"flatten\":true}", "");
+    } else if (m.contains("id") && m["id"] == attach) {
+      session = m["result"].value("sessionId", "");
+      pipe.Send("Emulation.setDefaultBackgroundColorOverride",
+                "{\"color\":{\"r\":0,\"g\":0,\"b\":0,\"a\":0}}", session);
+      pipe.Send("Page.startScreencast", "{\"format\":\"png\",\"everyNthFrame\":1}", session);
+    } else if (method == "Page.screencastFrame") {
+      pipe.Send("Page.screencastFrameAck",
+                "{\"sessionId\":" + m["params"]["sessionId"].dump() + "}", session);
+      if (frames++ == 0) first = Clock::now();
+      if (std::chrono::duration<double>(Clock::now() - first).count() >= kSampleSeconds) break;
+    }
+  }
+  double seconds = std::chrono::duration<double>(Clock::now() - first).count();
+  pipe.Stop(2000);
+  std::filesystem::remove_all(dir);
+  return frames > 1 ? (frames - 1) / seconds : 0.0;
+}
+
 void ShellScreencastRate(benchmark::State& state) {
   std::string url = AnimatedPage();
   for (auto _ : state) {
-    DevToolsPipe pipe;
     std::string error;
-    std::string dir = std::filesystem::temp_directory_path().string() + "/corvane-bench-XXXXXX";
-    mkdtemp(&dir[0]);
-    std::vector<std::string> arguments = {HeadlessBrowser::DefaultBinary(),
-                                          "--headless",
-                                          "--remote-debugging-pipe",
-                                          "--no-first-run",
-                                          "--disable-background-networking",
-                                          "--disable-component-update",
-                                          "--disable-sync",
-                                          "--disable-gpu",
-                                          "--force-device-scale-factor=1",
-                                          "--user-data-dir=" + dir,
-                                          "--window-size=1280,720"};
-    if (geteuid() == 0) arguments.push_back("--no-sandbox");
-    arguments.push_back(url);
-    if (!pipe.Start(arguments, error)) {
-      state.SkipWithError(error.c_str());
+    double framesPerSecond = ShellFramesPerSecond(url, error);
+    if (framesPerSecond == 0.0) {
+      state.SkipWithError(error.empty() ? "no frames" : error.c_str());
       return;
     }
-    pipe.Send("Target.setDiscoverTargets", "{\"discover\":true}", "");
-    std::string message, session;
-    int32_t attach = 0;
-    int frames = 0;
-    Clock::time_point first;
-    while (pipe.Receive(message, true) == DevToolsPipe::Received::Message) {
-      nlohmann::json m = nlohmann::json::parse(message, nullptr, false);
-      std::string method = m.value("method", "");
-      if (method == "Target.targetCreated" && attach == 0 &&
-          m["params"]["targetInfo"].value("type", "") == "page") {
-        std::string target = m["params"]["targetInfo"].value("targetId", "");
-        attach = pipe.Send("Target.attachToTarget",
-                           "{\"targetId\":\"" + target + "\",\"flatten\":true}", "");
-      } else if (m.contains("id") && m["id"] == attach) {
-        session = m["result"].value("sessionId", "");
-        pipe.Send("Emulation.setDefaultBackgroundColorOverride",
-                  "{\"color\":{\"r\":0,\"g\":0,\"b\":0,\"a\":0}}", session);
-        pipe.Send("Page.startScreencast", "{\"format\":\"png\",\"everyNthFrame\":1}", session);
-      } else if (method == "Page.screencastFrame") {
-        pipe.Send("Page.screencastFrameAck",
-                  "{\"sessionId\":" + m["params"]["sessionId"].dump() + "}", session);
-        if (frames++ == 0) first = Clock::now();
-        if (std::chrono::duration<double>(Clock::now() - first).count() >= kSampleSeconds) break;
-      }
-    }
-    double seconds = std::chrono::duration<double>(Clock::now() - first).count();
-    state.SetIterationTime(seconds);
-    state.counters["frames_per_second"] = (frames - 1) / seconds;
-    pipe.Stop(2000);
-    std::filesystem::remove_all(dir);
+    state.SetIterationTime(kSampleSeconds);
+    state.counters["frames_per_second"] = framesPerSecond;
   }
 }
 BENCHMARK(ShellScreencastRate)->Name("ScreencastFrames/Shell")->UseManualTime()->Iterations(1);
@@ -202,6 +231,114 @@ void OverlayScreencastRate(benchmark::State& state) {
   }
 }
 BENCHMARK(OverlayScreencastRate)->Name("ScreencastFrames/Overlay")->UseManualTime()->Iterations(1);
+
+// ---- The overlay in the demo: the whole engine in the program's order, the demo game's own
+//      start-up and scene, the animated page over it, frames as the main loop runs them ----
+
+class DemoWithPage {
+ public:
+  // Builds the engine as the program entry does, in a copy of the demo's folder, and starts the
+  // game; false when there is no display or window.
+  bool Open() {
+    display.reset(new CorvaneTest::VirtualDisplay(kWidth, kHeight));
+    if (!display->Ok()) return false;
+    folder = std::filesystem::temp_directory_path() / ("corvane-demo-bench-" +
+                                                       std::to_string(getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::copy(CORVANE_SOURCE_DIR "/Game", folder,
+                          std::filesystem::copy_options::recursive);
+    std::ofstream(folder / "alsoft.conf") << "[general]\ndrivers = null\n";
+    setenv("ALSOFT_CONF", (folder / "alsoft.conf").c_str(), 1);
+    setenv("CORVANE_ERROR_BOX", "0", 1);
+    std::filesystem::current_path(folder);
+    // No ./config.xml: the window takes the whole display, kWidth x kHeight, as the demo does.
+    engine = new Engine();
+    engine->AddSystem(new WindowSystem_SDL());
+    if (engine->exitCode != 0) return false;
+    engine->AddSystem(new InputSystem_SDL());
+    GameStateManager::instance = new GameStateManager();
+    engine->AddSystem(GameStateManager::instance);
+    engine->AddSystem(new ObjectManager());
+    engine->AddSystem(new SoundSystem_AL());
+    Browser::instance = new Browser();
+    engine->AddSystem(Browser::instance);
+    engine->AddSystem(new GraphicsSystem_GL());
+    ResourceManager::instance->RegisterMaker(new SoundLoader_AL(false), NameHash("Sound"));
+    ResourceManager::instance->RegisterMaker(new TextureLoader_GL(), NameHash("Texture"));
+    ResourceManager::instance->RegisterMaker(new MeshLoader_GL(hasVertexBufferObjects),
+                                             NameHash("Mesh"));
+    ObjectFactory::instance->RegisterComponentType("Renderable", new Renderable_GL());
+    ObjectFactory::instance->RegisterComponentType("Camera", new Camera());
+    GameStartup({});
+    for (System* system : engine->Systems()) system->Start();
+    for (System* system : engine->Systems()) system->PostStart();
+    return GraphicsSystem_GL::browserTexture != nullptr;
+  }
+  ~DemoWithPage() {
+    if (engine != nullptr) TearDownProgram(engine);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+  }
+
+  // Runs frames for `seconds`; the number of page images the overlay showed.
+  uint64_t RunFrames(double seconds) {
+    const uint64_t before = GraphicsSystem_GL::browserTexture->UploadCount();
+    auto start = Clock::now(), last = start;
+    while (Clock::now() - start < std::chrono::duration<double>(seconds)) {
+      auto now = Clock::now();
+      double step = std::chrono::duration<double>(now - last).count();
+      last = now;
+      for (System* system : engine->Systems()) system->Update(step);
+      ++frames;
+    }
+    return GraphicsSystem_GL::browserTexture->UploadCount() - before;
+  }
+
+  std::unique_ptr<CorvaneTest::VirtualDisplay> display;
+  std::filesystem::path folder;
+  Engine* engine = nullptr;
+  uint64_t frames = 0;  // main-loop frames run so far
+};
+
+// Rounds of the shell's own screencast (the reference) and of the overlay drawn over the demo's
+// scene, one after the other so that both see the same load; the overlay's page is blank while
+// the shell runs, and the shell is gone while the overlay runs.
+void OverlayOverDemoScene(benchmark::State& state) {
+  std::string url = AnimatedPage();
+  std::string blank = ScratchFile("blank.html", "<html></html>");
+  DemoWithPage demo;
+  if (!demo.Open()) {
+    state.SkipWithError("no GL window for the demo");
+    return;
+  }
+  double shellTotal = 0.0, overlayTotal = 0.0, loopTotal = 0.0;
+  for (auto _ : state) {
+    std::string error;
+    double shell = ShellFramesPerSecond(url, error);
+    if (shell == 0.0) {
+      state.SkipWithError(error.empty() ? "no frames from the shell" : error.c_str());
+      return;
+    }
+    Browser::instance->LoadURL(url.c_str());
+    demo.RunFrames(1.0);  // the page loads and its animation runs
+    const uint64_t framesBefore = demo.frames;
+    double overlay = demo.RunFrames(kSampleSeconds) / kSampleSeconds;
+    loopTotal += (demo.frames - framesBefore) / kSampleSeconds;
+    Browser::instance->LoadURL(blank.c_str());
+    demo.RunFrames(0.5);
+    state.SetIterationTime(2 * kSampleSeconds);
+    shellTotal += shell;
+    overlayTotal += overlay;
+  }
+  state.counters["shell_frames_per_second"] = shellTotal / state.iterations();
+  state.counters["overlay_frames_per_second"] = overlayTotal / state.iterations();
+  state.counters["overlay_to_shell"] = overlayTotal / shellTotal;
+  state.counters["loop_frames_per_second"] = loopTotal / state.iterations();
+}
+BENCHMARK(OverlayOverDemoScene)
+    ->Name("ScreencastFrames/OverlayOverDemoSceneVsShell")
+    ->UseManualTime()
+    ->Iterations(3);
 
 void LoadURLToFirstPaint(benchmark::State& state) {
   // Two opaque pages told apart by the red channel of their top-left pixel.

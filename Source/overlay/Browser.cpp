@@ -1,10 +1,14 @@
 #include "overlay/Browser.h"
 
 #include "overlay/BrowserClient.h"
+#include "overlay/EditableFocus.h"
 #include "overlay/HeadlessBrowser.h"
 #include "overlay/HeadlessView.h"
 #include "overlay/KeyTranslation.h"
+#include "overlay/SelectPicker.h"
+#include "presentation/BasicMouse.h"
 #include "presentation/BasicWindowSystem.h"
+#include "presentation/GraphicsSystem_GL.h"
 
 namespace CorvaneEngine {
 
@@ -24,7 +28,12 @@ HeadlessView::MouseButton ButtonType(int32_t sdlButton) {
 
 Browser* Browser::instance = nullptr;
 
-Browser::Browser() : client(new BrowserClient()) {}
+Browser::Browser() : client(new BrowserClient()) {
+  client->AddFeature(std::make_unique<SelectPicker>());
+  auto focus = std::make_unique<EditableFocus>();
+  editableFocus = focus.get();
+  client->AddFeature(std::move(focus));
+}
 
 Browser::~Browser() {
   headless.reset();  // joins the reader thread: no call-back reaches the client after this
@@ -57,6 +66,23 @@ void Browser::Update(double seconds) {
 
 bool Browser::IsReady() const {
   return client->IsReady();
+}
+
+bool Browser::HasEditableFocus() const {
+  return editableFocus->HasFocus();
+}
+
+void Browser::KeepTypingFromGame(bool keep) {
+  editableFocus->KeepKeysFromGame(keep);
+}
+
+bool Browser::IsPointerOverPage() const {
+  BasicMouse* mouse = BasicMouse::instance;
+  return mouse != nullptr && IsPageDrawnAt(mouse->GetX(), mouse->GetY());
+}
+
+bool Browser::IsPageDrawnAt(int32_t x, int32_t y) const {
+  return GraphicsSystem_GL::BrowserTextureAlphaAt(x, y) > 0;
 }
 
 void Browser::LoadURL(const char* url) {

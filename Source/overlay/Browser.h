@@ -17,6 +17,7 @@
 namespace CorvaneEngine {
 
 class BrowserClient;
+class EditableFocus;
 class HeadlessBrowser;
 
 class Browser : public System {
@@ -41,13 +42,27 @@ class Browser : public System {
 
   // True once the page exists (it never goes back).
   bool IsReady() const;
+
+  // Whether something of the page that takes typing (a text field, a textarea, contenteditable
+  // content) has the keyboard focus. Follows the focus a frame or so late.
+  bool HasEditableFocus() const;
+  // While set (it is not by default), the game's keyboard reports every key as up whenever the
+  // page has such focus, so that typing into the page does not also drive the game. Alt+F4
+  // still ends the program.
+  void KeepTypingFromGame(bool keep);
+  // Whether the page draws something (is not transparent) under the pointer, in its latest
+  // image: a click there is meant for the page rather than the game.
+  bool IsPointerOverPage() const;
+  // The same at window pixel (x, y) from the top left.
+  bool IsPageDrawnAt(int32_t x, int32_t y) const;
   // The browser layer (null before Initialize); tests look at its process and open pages.
   HeadlessBrowser* GetHeadlessBrowser() const { return headless.get(); }
 
   static Browser* instance;  // set by the program entry, cleared by the destructor
 
  protected:
-  BrowserClient* client = nullptr;  // owned; outlives the browser layer's reader thread
+  BrowserClient* client = nullptr;         // owned; outlives the browser layer's reader thread
+  EditableFocus* editableFocus = nullptr;  // owned by the client
   std::unique_ptr<HeadlessBrowser> headless;
 };
 

@@ -49,6 +49,16 @@ class BasicKeyboard {
   virtual bool IsRepeat(int32_t key) = 0;    // held through another 500 ms in the last update
   virtual bool IsPressed(int32_t key) = 0;   // went down in the last update
 
+  // While withheld, the answers above report every key as up, so that typing meant for
+  // something else (a text field of the page) does not also drive the game. A key that goes
+  // up for the game is seen Released first; a key pressed while withheld stays up for the game
+  // until it is let go, even if the keys are given back meanwhile.
+  virtual void WithholdKeys(bool withheld) { (void)withheld; }
+  // The keys as they really are, withheld or not: the engine's own shortcuts (Alt+F4) read
+  // these.
+  virtual bool IsPhysicallyDown(int32_t key) { return IsDown(key); }
+  virtual bool IsPhysicallyPressed(int32_t key) { return IsPressed(key); }
+
   static BasicKeyboard* instance;
 };
 

@@ -85,6 +85,12 @@ void DynamicTexture_GL::CopyPage(int32_t pageWidth, int32_t pageHeight,
   dirty = true;
 }
 
+uint8_t DynamicTexture_GL::AlphaAt(int32_t x, int32_t y) {
+  std::lock_guard<std::mutex> guard(lock);
+  if (pixels == nullptr || x < 0 || y < 0 || x >= width || y >= height) return 0;
+  return pixels[(static_cast<size_t>(y) * width + x) * 4 + 3];
+}
+
 void DynamicTexture_GL::Upload() {
   if (!dirty.load(std::memory_order_acquire)) return;  // no new page: no lock, no upload
   std::lock_guard<std::mutex> guard(lock);
@@ -92,6 +98,7 @@ void DynamicTexture_GL::Upload() {
   BindTextureOnUnit(kUploadUnit, glName);
   glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
   dirty = false;
+  ++uploadCount;
 }
 
 }  // namespace CorvaneEngine

@@ -34,11 +34,18 @@ class DynamicTexture_GL : public Texture_GL {
   // texture is released, is dropped without a word.
   void CopyPage(int32_t width, int32_t height, const uint8_t* bgraRowsFromTop);
 
+  // Any thread: the alpha of the latest page image at (x, y) from the top left, 0 outside it or
+  // while the texture is released. One byte read under the lock, so it may be asked every frame.
+  uint8_t AlphaAt(int32_t x, int32_t y);
+
   // Main thread, once per frame: replaces the GL image from the buffer if a page arrived since
   // the last upload. Binds the texture on unit 20 through boundTextures.
   void Upload();
+  // Main thread: how many page images Upload has pushed so far (the pictures the overlay showed).
+  uint64_t UploadCount() const { return uploadCount; }
 
  private:
+  uint64_t uploadCount = 0;        // main thread
   uint8_t* pixels = nullptr;       // width * height * 4 bytes, or null while released
   std::atomic<bool> dirty{false};  // read without the lock as a fast path in Upload
   std::mutex lock;

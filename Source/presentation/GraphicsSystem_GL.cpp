@@ -98,6 +98,11 @@ void GraphicsSystem_GL::CopyPageToBrowserTexture(int32_t width, int32_t height,
   if (browserTexture != nullptr) browserTexture->CopyPage(width, height, bgraRowsFromTop);
 }
 
+uint8_t GraphicsSystem_GL::BrowserTextureAlphaAt(int32_t x, int32_t y) {
+  std::lock_guard<std::mutex> guard(browserTextureLock);
+  return browserTexture != nullptr ? browserTexture->AlphaAt(x, y) : 0;
+}
+
 void GraphicsSystem_GL::Initialize() {
   GLenum status = glewInit();
   const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));

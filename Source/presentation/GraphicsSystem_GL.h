@@ -52,6 +52,9 @@ class GraphicsSystem_GL : public BasicGraphicsSystem {
   // DynamicTexture_GL::CopyPage). Safe against the texture being created or deleted meanwhile.
   static void CopyPageToBrowserTexture(int32_t width, int32_t height,
                                        const uint8_t* bgraRowsFromTop);
+  // Any thread: the alpha of the latest page image at window pixel (x, y) from the top left;
+  // 0 outside the page, without a page texture, or while it is released.
+  static uint8_t BrowserTextureAlphaAt(int32_t x, int32_t y);
 
  private:
   bool contextReady = false;  // Initialize found a GL context; without one frames draw nothing

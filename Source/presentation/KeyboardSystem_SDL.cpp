@@ -13,14 +13,20 @@ static_assert(int{KeySpace} == int{SDLK_SPACE} && int{KeyF4} == int{SDLK_F4} &&
               "key names match SDL 1.2 key symbols");
 
 KeyboardSystem_SDL::KeyboardSystem_SDL() : keyStates(SDL_GetKeyState(nullptr)) {
-  for (int32_t i = 0; i < KeyCount; ++i) keyRecords[i].code = i;
+  for (int32_t i = 0; i < KeyCount; ++i) keyRecords[i].code = gameRecords[i].code = i;
 }
 
 void KeyboardSystem_SDL::Update() {
-  for (KeyRecord& record : keyRecords) {
-    bool down = keyStates[record.code] != 0;
-    // Nearly every key is up and stays up: skip the call for those.
+  for (int32_t i = 0; i < KeyCount; ++i) {
+    const bool down = keyStates[i] != 0;
+    KeyRecord& record = keyRecords[i];
+    KeyRecord& game = gameRecords[i];
+    // Nearly every key is up and stays up: skip the calls for those.
+    if (!down && record.state == Up && game.state == Up) continue;
     if (down || record.state != Up) record.Advance(down);
+    swallowed[i] = down && (swallowed[i] || withholding);
+    const bool gameDown = down && !swallowed[i];
+    if (gameDown || game.state != Up) game.Advance(gameDown);
   }
 }
 

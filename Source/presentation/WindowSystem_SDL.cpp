@@ -202,10 +202,12 @@ void WindowSystem_SDL::Update(double) {
   SDL_Event event;
   while (SDL_PollEvent(&event)) HandleEvent(&event);
 
-  // The keyboard still holds the previous frame's update: the input system runs after us.
+  // The keyboard still holds the previous frame's update: the input system runs after us. The
+  // real keys count, also while the game's keys are withheld for the page.
   BasicKeyboard* keyboard = BasicKeyboard::instance;
-  if (keyboard != nullptr && (keyboard->IsDown(KeyLeftAlt) || keyboard->IsDown(KeyRightAlt)) &&
-      keyboard->IsPressed(KeyF4) && Engine::instance != nullptr) {
+  if (keyboard != nullptr &&
+      (keyboard->IsPhysicallyDown(KeyLeftAlt) || keyboard->IsPhysicallyDown(KeyRightAlt)) &&
+      keyboard->IsPhysicallyPressed(KeyF4) && Engine::instance != nullptr) {
     Engine::instance->running = false;
   }
 }

@@ -12,6 +12,8 @@
 #include "overlay/Browser.h"
 #include "presentation/DynamicTexture_GL.h"
 #include "overlay/HeadlessBrowser.h"
+#include "presentation/BasicKeyboard.h"
+#include "presentation/InputSystem_SDL.h"
 
 using CorvaneEngine::Browser;
 using CorvaneEngine::GraphicsSystem_GL;
@@ -243,4 +245,110 @@ TEST_F(BrowserOverlayTest, AModeChangeReloadsThePageAtTheNewSizeAndShutdownEndsT
   EXPECT_NE(0, kill(process, 0)) << "the browser was reaped";
   browser->LoadURL("about:blank");  // a closed page takes no more commands, and says nothing
   browser->KeyDown('a', 0);
+}
+
+namespace {
+
+// The overlay with the game's keyboard and mouse: frames run the window, the input snapshot
+// and the browser's per-frame work, in the main loop's order.
+class PageInputTest : public BrowserOverlayTest {
+ protected:
+  void SetUp() override {
+    BrowserOverlayTest::SetUp();
+    if (HasFatalFailure()) return;
+    input = new CorvaneEngine::InputSystem_SDL();
+    engine->AddSystem(input);
+    engine->running = true;
+  }
+
+  bool GameFramesUntil(const std::function<bool()>& condition) {
+    return FramesUntil([&] {
+      input->Update(0.0);
+      browser->Update(0.0);
+      return condition();
+    });
+  }
+
+  CorvaneEngine::InputSystem_SDL* input = nullptr;
+};
+
+}  // namespace
+
+TEST_F(BrowserOverlayTest, ASelectOpensItsListInThePageAndPicksWithTheMouseOrTheKeys) {
+  // A plain select. The top-right box turns green when it holds the value after the '#'; while
+  // the list is open, the bottom-right box gives the middle of its second option as its green.
+  std::string page =
+      "<select id=s autofocus><option>apple<option>banana<option>cherry</select>" +
+      Box(150, 0, 10, 10, "rgb(255,0,0)", "k") + Box(150, 110, 10, 10, "rgb(0,0,0)", "y") +
+      "<script>function tick(){k.style.background=s.value==location.hash.slice(1)?"
+      "'rgb(0,255,0)':'rgb(255,0,0)';var r=s.options[1].getBoundingClientRect();"
+      "y.style.background=s.matches(':open')?'rgb(0,'+Math.round(r.top+r.height/2)+',255)':"
+      "'rgb(0,0,0)';requestAnimationFrame(tick);}tick();</script>";
+  const std::pair<const char*, const char*> cases[] = {
+      {"banana", nullptr},  // opened and picked with the mouse
+      {"banana", "key --delay 50 Return Down Return"},
+      {"cherry", "key --delay 50 space Down Down Return"}};
+  int pages = 0;
+  for (auto [value, keys] : cases) {
+    SCOPED_TRACE(keys != nullptr ? keys : "mouse");
+    // A document of its own each time: a new hash alone would keep the old one.
+    std::string url = Url("select" + std::to_string(++pages) + ".html", page);
+    ASSERT_TRUE(Load(url + "#" + value, 155, 5, kRed));
+    if (keys != nullptr) {
+      Xdo(100, 100, keys);
+    } else {
+      Xdo(20, 10, "click 1");
+      ASSERT_TRUE(FramesUntil([&] { return At(155, 115).b == 255; })) << "the list shows";
+      Xdo(20, At(155, 115).g, "click 1");
+    }
+    EXPECT_TRUE(Shows(155, 5, kGreen)) << value;
+  }
+}
+
+TEST_F(PageInputTest, TypingAndPointingInThePageCanStayOutOfTheGame) {
+  // The top-right box turns green once the text field holds one typed space.
+  std::string field = "position:absolute;left:0;width:90px;height:16px;margin:0;top:";
+  std::string url =
+      Url("focus.html",
+          "<input id=t style=\"" + field + "0\"><textarea style=\"" + field +
+              "25px\"></textarea><div contenteditable style=\"" + field +
+              "50px;background:#fff\">x</div><button style=\"position:absolute;left:100px;"
+              "top:50px\">b</button><input readonly style=\"" +
+              field + "75px\">" + Box(150, 0, 10, 10, "rgb(255,0,0)", "k") +
+              "<script>t.oninput=()=>k.style.background=t.value==' '?'rgb(0,255,0)':"
+              "'rgb(255,0,0)'</script>");
+  ASSERT_TRUE(Load(url, 155, 5, kRed));
+  browser->KeepTypingFromGame(true);
+  for (auto [x, y, editable] : {std::tuple{10, 30, true},  // textarea
+                                {110, 58, false},          // button
+                                {10, 55, true},            // contenteditable
+                                {10, 80, false},           // read-only input
+                                {10, 5, true}}) {          // text input
+    Xdo(x, y, "click 1");
+    EXPECT_TRUE(GameFramesUntil([&] { return browser->HasEditableFocus() == editable; }))
+        << x << "," << y;
+  }
+  for (auto [x, y, drawn] : {std::tuple{10, 5, true}, {130, 100, false}, {155, 5, true}}) {
+    Xdo(x, y, "sleep 0");
+    EXPECT_TRUE(GameFramesUntil([&] { return browser->IsPointerOverPage() == drawn; }))
+        << x << "," << y;
+  }
+
+  // A space typed into the focused field reaches it, and the game never sees it.
+  CorvaneEngine::BasicKeyboard* keyboard = CorvaneEngine::BasicKeyboard::instance;
+  bool gameSawSpace = false;
+  Xdo(10, 5, "keydown space");
+  EXPECT_TRUE(GameFramesUntil([&] {
+    gameSawSpace = gameSawSpace || keyboard->IsDown(CorvaneEngine::KeySpace);
+    return At(155, 5) == kGreen && keyboard->IsPhysicallyDown(CorvaneEngine::KeySpace);
+  }));
+  EXPECT_FALSE(gameSawSpace);
+  Xdo(10, 5, "keyup space");
+  Xdo(10, 5, "keydown alt+F4");
+  EXPECT_TRUE(GameFramesUntil([&] { return !engine->running; })) << "Alt+F4 still ends the game";
+
+  Xdo(10, 5, "keyup alt+F4");
+  // A new document has no focus.
+  browser->LoadURL(Url("empty.html", "").c_str());
+  EXPECT_TRUE(GameFramesUntil([&] { return !browser->HasEditableFocus(); }));
 }

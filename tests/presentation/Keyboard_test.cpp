@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <tuple>
 #include <utility>
 
 #include "WindowTestSupport.h"
@@ -76,6 +77,42 @@ TEST(Keyboard, AKeyGoesPressedHeldReleasedUpAndAltF4EndsTheGameOnlyAfterAlt) {
     EXPECT_EQ(steps[i].second, harness.engine->running) << "step " << i;
   }
   harness.Xdo("keyup Alt_R F4");
+}
+
+TEST(Keyboard, WithheldKeysAreUpForTheGameButNotForAltF4) {
+  WindowHarness harness(WindowConfig(640, 480, false));
+  ASSERT_TRUE(harness.Opened());
+  BasicKeyboard* keyboard = BasicKeyboard::instance;
+  // The game's view ("d" down, "p" pressed, "r" released), then "+" when the key is really down.
+  auto states = [&] {
+    return std::string(keyboard->IsDown(KeySpace) ? "d" : "") +
+           (keyboard->IsPressed(KeySpace) ? "p" : "") +
+           (keyboard->IsReleased(KeySpace) ? "r" : "") +
+           (keyboard->IsPhysicallyDown(KeySpace) ? "+" : "");
+  };
+  const std::tuple<const char*, bool, const char*> steps[] = {
+      {"keydown space", false, "dp+"},
+      {"", true, "r+"},  // held when withheld: released
+      {"keyup space", true, ""},
+      {"keydown space", true, "+"},
+      {"", false, "+"},  // given back while still down: up until let go
+      {"keyup space", false, ""},
+      {"keydown space", false, "dp+"},
+      {"keyup space", false, "r"}};
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    auto [typed, withheld, expected] = steps[i];
+    if (*typed != '\0') harness.Xdo(typed);
+    keyboard->WithholdKeys(withheld);
+    harness.Frame();
+    EXPECT_EQ(expected, states()) << "step " << i;
+  }
+  keyboard->WithholdKeys(true);
+  for (const char* typed : {"keydown alt", "keydown F4", ""}) {
+    harness.Xdo(typed[0] != '\0' ? typed : "sleep 0");
+    harness.Frame();
+  }
+  EXPECT_FALSE(harness.engine->running) << "Alt+F4 while the keys are withheld";
+  harness.Xdo("keyup alt F4");
 }
 
 }  // namespace
