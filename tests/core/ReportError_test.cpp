@@ -109,7 +109,8 @@ TEST(Log, LinesFromManyThreadsNeverInterleave) {
 TEST(Log, EnvironmentMakesTheProgramLogSpeak) {
   // A fresh process reads CORVANE_LOG before its first line.
   std::string out = CorvaneTest::CommandOutput(
-      "CORVANE_LOG=stderr " CORVANE_BINARY_DIR "/tests/core_ReportError_test "
+      "CORVANE_LOG=stderr '" CORVANE_BINARY_DIR
+      "/tests/core_ReportError_test' "
       "--gtest_also_run_disabled_tests --gtest_filter=Log.DISABLED_WritesOneLine 2>&1 >/dev/null");
   EXPECT_NE(std::string::npos, out.find("WARNING: spoken\n")) << out;
 }

@@ -53,4 +53,9 @@ public:
 
 std::string ReadFile(const std::filesystem::path& path);
 
+// The file path that a "file://" URL names, read as a browser reads it (every %XX is its byte);
+// "" when the URL is not a file URL or holds a byte that may not stand in a URL as it is (a space,
+// '#', '?', '%' without two hex digits, a control or non-ASCII byte...).
+std::string PathOfFileURL(const std::string& url);
+
 }  // namespace CorvaneTest
