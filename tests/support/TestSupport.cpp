@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 #include "core/OutputStream.h"
 #include "core/ReportError.h"
@@ -70,6 +72,21 @@ std::string ReadFile(const std::filesystem::path& path) {
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
+}
+
+bool WaitUntilBlocked(pid_t thread) {
+  const std::string stat = "/proc/self/task/" + std::to_string(thread) + "/stat";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (;;) {
+    // The state follows the command name, which is in parentheses and may hold any character.
+    const std::string text = ReadFile(stat);
+    const size_t nameEnd = text.rfind(')');
+    if (nameEnd != std::string::npos && nameEnd + 2 < text.size() && text[nameEnd + 2] == 'S') {
+      return true;
+    }
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 std::string PathOfFileURL(const std::string& url) {

@@ -1,6 +1,8 @@
 // Helpers shared by the test suites: scratch folders, captured log lines and error reports.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -52,6 +54,11 @@ public:
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+
+// Waits (20 s at most) until the thread of this process with the system id `thread` sleeps in the
+// kernel: blocked on a lock, a join or a wait. Lets a test act only once another thread has
+// reached the wait it is about; false when it never got there.
+bool WaitUntilBlocked(pid_t thread);
 
 // The file path that a "file://" URL names, read as a browser reads it (every %XX is its byte);
 // "" when the URL is not a file URL or holds a byte that may not stand in a URL as it is (a space,
