@@ -8,6 +8,7 @@
 #include "../../Game/Behavior.h"
 #include "../../Game/DefaultState.h"
 #include "GameTestDoubles.h"
+#include "TestProbes.h"
 #include "TestSupport.h"
 #include "core/ConfigData.h"
 #include "core/Engine.h"

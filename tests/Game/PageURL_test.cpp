@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "TestProbes.h"
 #include "TestSupport.h"
 
 TEST(PageURL, NamesThePageInTheCurrentWorkingDirectory) {

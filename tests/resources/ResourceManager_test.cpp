@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestProbes.h"
 #include "TestSupport.h"
 
 using namespace CorvaneEngine;

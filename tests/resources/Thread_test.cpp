@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "TestSupport.h"
+#include "TestProbes.h"
 #include "resources/LockGuard.h"
 #include "resources/Mutex.h"
 
