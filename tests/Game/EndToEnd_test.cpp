@@ -160,8 +160,10 @@ class Game {
     setenv("ALSOFT_CONF", (scratch / "alsoft.conf").c_str(), 1);
     unsetenv("CORVANE_LOG");
     KeepGLDriverLoaded();
+    // The path is quoted: the sanitizer's options parser splits at spaces.
     setenv("LSAN_OPTIONS",
-           "suppressions=" CORVANE_SOURCE_DIR "/tests/sanitizer/lsan.supp:print_suppressions=0", 0);
+           "suppressions=\"" CORVANE_SOURCE_DIR "/tests/sanitizer/lsan.supp\":print_suppressions=0",
+           0);
     if (!freopen((scratch / "stdout.txt").c_str(), "w", stdout)) _exit(126);
     if (!freopen((scratch / "stderr.txt").c_str(), "w", stderr)) _exit(126);
     execl(CORVANE_GAME_BINARY, CORVANE_GAME_BINARY, static_cast<char*>(nullptr));
