@@ -4,9 +4,12 @@
 #include <SDL/SDL.h>
 #include <SDL/SDL_image.h>
 
+#include <climits>
 #include <ostream>
+#include <string>
 
 #include "core/OutputStream.h"
+#include "core/RegularFile.h"
 #include "presentation/GraphicsGlobals.h"
 #include "resources/ResourceRequest.h"
 #include "resources/Texture_GL.h"
@@ -17,6 +20,17 @@ namespace {
 
 void LogCannotLoad(const SharedString& path) {
   Log << "Can not load: \"" << path.CStr() << "\".\n" << std::endl;
+}
+
+// The decoded image of the file at `path`, or null. The file is read into memory by the engine
+// rather than opened by SDL_image, so that a FIFO, a device or a folder in its place is refused at
+// once instead of blocking the main thread or streaming without end.
+SDL_Surface* DecodeImageFile(const SharedString& path) {
+  std::string bytes;
+  if (!ReadRegularFile(path.CStr(), bytes, nullptr) || bytes.size() > INT_MAX) return nullptr;
+  SDL_RWops* source = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+  if (source == nullptr) return nullptr;
+  return IMG_Load_RW(source, 1);  // frees the source; the surface owns its own pixels
 }
 
 // The bind below does not go through boundTextures, so the active unit's entry becomes unknown.
@@ -85,7 +99,7 @@ void UploadTexture(Texture_GL* texture, SDL_Surface* image) {
 TextureLoader_GL::TextureLoader_GL() : ResourceMaker(true) {}
 
 Resource* TextureLoader_GL::Load(const ResourceRequest& request) {
-  SDL_Surface* image = IMG_Load(request.path.CStr());
+  SDL_Surface* image = DecodeImageFile(request.path);
   if (image == nullptr) {
     LogCannotLoad(request.path);
     return nullptr;
@@ -102,7 +116,7 @@ void TextureLoader_GL::Reload(Resource* resource) {
   // A Reload without a Release first must not leak the old name (the base's deletion only: a
   // derived texture's own release is not ours to run).
   texture->Texture_GL::ReleaseGpuObjects();
-  SDL_Surface* image = IMG_Load(texture->path.CStr());
+  SDL_Surface* image = DecodeImageFile(texture->path);
   if (image == nullptr) {
     LogCannotLoad(texture->path);  // the texture stays without a GL name
     return;

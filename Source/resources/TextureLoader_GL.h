@@ -14,8 +14,9 @@ class TextureLoader_GL : public ResourceMaker {
  public:
   TextureLoader_GL();
 
-  // A new Texture_GL from the image at request.path; null (and a log line) when SDL_image cannot
-  // read it.
+  // A new Texture_GL from the image at request.path; null (and a log line) when the path is not a
+  // readable regular file (a FIFO, device or folder is never opened for reading) or SDL_image
+  // cannot decode it.
   Resource* Load(const ResourceRequest& request) override;
   // Makes a new GL texture for a Texture_GL from its file, with the mipmap choice of the moment.
   // A file that can no longer be read leaves the texture without a GL name (and a log line).

@@ -3,9 +3,12 @@
 #include <AL/al.h>
 #include <AL/alut.h>
 
+#include <climits>
 #include <ostream>
+#include <string>
 
 #include "core/OutputStream.h"
+#include "core/RegularFile.h"
 #include "resources/ResourceRequest.h"
 #include "sound/SoundFile_AL.h"
 #include "sound/SoundSystem_AL.h"
@@ -20,15 +23,26 @@ bool SoundLoader_AL::SupportsExtension(const SharedString& extension) const {
 }
 
 Resource* SoundLoader_AL::Load(const ResourceRequest& request) {
+  // The engine reads the file and ALUT decodes it from memory: ALUT would open any path itself and
+  // wait on a FIFO for ever, holding up the resource thread and the destruction that joins it.
+  std::string bytes, reason;
+  if (!ReadRegularFile(request.path.CStr(), bytes, &reason) || bytes.size() > INT_MAX) {
+    if (reason.empty()) reason = "too large";
+    Log << "Sound Loading Error: can not read \"" << request.path.CStr() << "\": " << reason
+        << std::endl;
+    return nullptr;
+  }
+
   // ALUT may not end while the file is decoded and its OpenAL objects are made.
   SoundSystem_AL::AudioScope scope;
   SoundFile_AL* sound = new SoundFile_AL();
   sound->session = scope.Session();
 
-  sound->buffer = alutCreateBufferFromFile(request.path.CStr());
+  sound->buffer = alutCreateBufferFromFileImage(bytes.data(), static_cast<ALsizei>(bytes.size()));
   if (sound->buffer == 0) {
     ALenum error = alutGetError();
-    Log << "ALUT Error: " << error << " - " << alutGetErrorString(error) << std::endl;
+    Log << "ALUT Error: " << error << " - " << alutGetErrorString(error) << ": \""
+        << request.path.CStr() << "\"" << std::endl;
     delete sound;
     return nullptr;
   }

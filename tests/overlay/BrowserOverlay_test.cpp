@@ -11,6 +11,7 @@
 #include "GraphicsTestSupport.h"
 #include "overlay/Browser.h"
 #include "presentation/DynamicTexture_GL.h"
+#include "overlay/FileURL.h"
 #include "overlay/HeadlessBrowser.h"
 #include "presentation/BasicKeyboard.h"
 #include "presentation/InputSystem_SDL.h"
@@ -63,11 +64,12 @@ class BrowserOverlayTest : public CorvaneTest::GraphicsTest {
     EXPECT_EQ(nullptr, Browser::instance);
   }
 
-  // A page of that body in the scratch folder.
+  // A page of that body in the scratch folder. Its URL is percent-encoded: written raw into a
+  // link, the non-ASCII bytes of a folder name would be read in the page's own encoding, which a
+  // file without a charset does not declare.
   std::string Url(const std::string& name, const std::string& body) {
-    return "file://" +
-           scratch.Write(name, "<!DOCTYPE html><html><body style=\"margin:0\">" + body + "</body>")
-               .string();
+    scratch.Write(name, "<!DOCTYPE html><html><body style=\"margin:0\">" + body + "</body>");
+    return CorvaneEngine::FileURL(scratch.Path().c_str(), ("/" + name).c_str()).CStr();
   }
 
   // The window's events, then the page texture's upload as a frame does it, then the texture as

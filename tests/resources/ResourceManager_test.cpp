@@ -4,8 +4,11 @@
 #include "resources/ResourceManager.h"
 
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -13,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "TestProbes.h"
 #include "TestSupport.h"
 
 using namespace CorvaneEngine;
@@ -173,11 +177,13 @@ TEST_F(ResourceManagerTest, RegistrationAndFolderScan) {
 TEST_F(ResourceManagerTest, MainThreadFilesLoadOnlyInGetOnceAndReleaseRestoreInOneOrder) {
   const std::string dir = Folder("main", {"a.dat", "b.dat", "c.dat", "broken.dat"});
   ASSERT_EQ(manager->AddDirectory(dir.c_str(), kMainType), 0);
-  // Let the resource thread make several passes: a background file behind them shows it ran.
+  // Let the resource thread make passes over them, with and without a background file behind them:
+  // the markers show it ran.
   ASSERT_EQ(manager->AddDirectory(Folder("bg", {"marker.dat"}).c_str(), kBackgroundType), 0);
   ASSERT_TRUE(WaitUntil([&] { return LoadsOf("marker.dat") == 1; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(250));
-  EXPECT_EQ(journal.Loads().size(), 1u);
+  ASSERT_EQ(manager->AddDirectory(Folder("bg2", {"marker2.dat"}).c_str(), kBackgroundType), 0);
+  ASSERT_TRUE(WaitUntil([&] { return LoadsOf("marker2.dat") == 1; }));
+  EXPECT_EQ(journal.Loads().size(), 2u);
   EXPECT_EQ(Status("a.dat"), ResourceStatus::QueuedForMainThread);
 
   Resource* a = Get("a.dat");
@@ -214,7 +220,7 @@ TEST_F(ResourceManagerTest, MainThreadFilesLoadOnlyInGetOnceAndReleaseRestoreInO
   for (size_t i = before; i < events.size(); ++i) {
     (events[i].rfind("release ", 0) == 0 ? released : restored).push_back(events[i].substr(8));
   }
-  EXPECT_EQ(released.size(), 4u);  // with the marker
+  EXPECT_EQ(released.size(), 5u);  // with the markers
   EXPECT_EQ(released, restored);
   EXPECT_EQ(Status("a.dat"), ResourceStatus::Loaded);  // the lock was given back
 }
@@ -230,10 +236,14 @@ TEST_F(ResourceManagerTest, BackgroundFilesGoQueuedLoadingLoadedOnePer100Millise
   EXPECT_EQ(Status(other), ResourceStatus::Queued);
 
   // A Get that finds the file Loading waits for the resource thread and returns its object.
+  const pid_t mainThread = static_cast<pid_t>(syscall(SYS_gettid));
+  std::atomic<bool> inGet{false};
   std::thread opener([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    WaitUntil([&] { return inGet.load(); });
+    EXPECT_TRUE(CorvaneTest::WaitUntilBlocked(mainThread)) << "the Get never waited";
     journal.SetGate(true);
   });
+  inGet = true;
   Resource* resource = Get(taken);
   opener.join();
   ASSERT_NE(resource, nullptr);
@@ -244,9 +254,10 @@ TEST_F(ResourceManagerTest, BackgroundFilesGoQueuedLoadingLoadedOnePer100Millise
   ASSERT_EQ(manager->AddDirectory(Folder("more", {"broken.dat", "d.dat"}).c_str(), kBackgroundType),
             0);
   ASSERT_TRUE(WaitUntil([&] { return journal.Loads().size() == 4; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_EQ(manager->AddDirectory(Folder("last", {"e.dat"}).c_str(), kBackgroundType), 0);
+  ASSERT_TRUE(WaitUntil([&] { return LoadsOf("e.dat") == 1; }));  // passes went on meanwhile
   const auto loads = journal.Loads();
-  ASSERT_EQ(loads.size(), 4u);
+  ASSERT_EQ(loads.size(), 5u);
   EXPECT_EQ(resource, loads[0].result);
   for (size_t i = 0; i < loads.size(); ++i) {
     EXPECT_NE(loads[i].thread, std::this_thread::get_id());
@@ -263,28 +274,31 @@ TEST_F(ResourceManagerTest, BackgroundFilesGoQueuedLoadingLoadedOnePer100Millise
 TEST_F(ResourceManagerTest, GetRacingTheResourceThreadNeverSeesNullNorLoadsTwice) {
   const std::vector<std::string> names = Numbered(40);
   ASSERT_EQ(manager->AddDirectory(Folder("bg", names).c_str(), kBackgroundType), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  ASSERT_TRUE(WaitUntil([&] { return !journal.Events().empty(); }));  // the thread is under way
   for (auto it = names.rbegin(); it != names.rend(); ++it) EXPECT_NE(Get(*it), nullptr) << *it;
   EXPECT_EQ(journal.Loads().size(), names.size());
 }
 
 TEST_F(ResourceManagerTest, DestructionJoinsTheLoadUnderWayAndLoadsNothingElse) {
-  ASSERT_EQ(manager->AddDirectory(Folder("bg", Numbered(30)).c_str(), kBackgroundType), 0);
   journal.SetGate(false);
-  ASSERT_TRUE(WaitUntil([&] {
-    auto events = journal.Events();
-    return std::any_of(events.begin(), events.end(),
-                       [](const std::string& e) { return e.rfind("load ", 0) == 0; });
-  }));
-  std::thread destroyer([&] { delete manager; });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let it reach the join
+  ASSERT_EQ(manager->AddDirectory(Folder("bg", Numbered(30)).c_str(), kBackgroundType), 0);
+  ASSERT_TRUE(WaitUntil([&] { return !journal.Events().empty(); }));  // held at the gate
+  std::atomic<pid_t> destroyerThread{0};
+  std::thread destroyer([&] {
+    destroyerThread = static_cast<pid_t>(syscall(SYS_gettid));
+    delete manager;
+  });
+  // The gate opens only once the destruction waits in its join, that is after it stopped the loop.
+  const bool joining = WaitUntil([&] { return destroyerThread != 0; }) &&
+                       CorvaneTest::WaitUntilBlocked(destroyerThread);
   journal.SetGate(true);
   destroyer.join();
   manager = nullptr;
+  ASSERT_TRUE(joining);
 
   // The load under way finished, was stored and destroyed after the makers; nothing else loaded.
   auto loads = journal.Loads();
-  ASSERT_LE(loads.size(), 2u);
+  ASSERT_EQ(loads.size(), 1u);
   auto events = journal.Events();
   auto at = [&](const std::string& e) { return std::find(events.begin(), events.end(), e); };
   const std::string last = loads.back().name;

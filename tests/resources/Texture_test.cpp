@@ -1,7 +1,8 @@
 // The texture makers on a real GL context: filters and mipmaps of each maker, the pixels that
-// reach GL, the binding table, release, restore and vanished files.
+// reach GL, the binding table, release, restore, and files that are gone or not regular files.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -133,5 +134,15 @@ TEST_F(TextureTest, ReleaseAndRestoreRebuildFromTheFileOrLeaveNoName) {
   texture->RestoreGpuObjects();
   EXPECT_EQ(texture->glName, Texture_GL::kNoName);
   EXPECT_EQ(log.Lines().front(), "Can not load: \"" + path + "\".");
-  EXPECT_EQ(LoadWith<Texture_GL>(maker, path), nullptr);
+
+  // Neither a gone file nor a FIFO (which would block an open for reading), a device or a folder
+  // makes a texture; each gets its one line.
+  const std::string fifo = (dir.Path() / "fifo.png").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& refused : {path, fifo, std::string("/dev/zero"), dir.Path().string()}) {
+    CorvaneTest::CapturedLog refusal;
+    EXPECT_EQ(LoadWith<Texture_GL>(maker, refused), nullptr);
+    EXPECT_EQ(refusal.Lines(),
+              (std::vector<std::string>{"Can not load: \"" + refused + "\".", ""}));
+  }
 }

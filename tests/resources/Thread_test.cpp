@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "TestProbes.h"
 #include "resources/LockGuard.h"
 #include "resources/Mutex.h"
 
@@ -62,15 +63,16 @@ TEST(Thread, RunsNamedAndFinishesWhenItsFunctionReturns) {
 TEST(Mutex, ASecondLockerWaitsForTheHolder) {
   Mutex mutex;
   std::vector<int> order;  // written only under the mutex
-  std::atomic<bool> waiterStarted{false};
+  std::atomic<pid_t> waiterThread{0};
   mutex.Lock();
   std::thread waiter([&] {
-    waiterStarted = true;
+    waiterThread = static_cast<pid_t>(syscall(SYS_gettid));
     LockGuard guard(mutex);
     order.push_back(2);
   });
-  while (!waiterStarted) std::this_thread::yield();
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (waiterThread == 0) std::this_thread::yield();
+  // The waiter is held at the lock, not merely late.
+  EXPECT_TRUE(CorvaneTest::WaitUntilBlocked(waiterThread));
   order.push_back(1);
   mutex.Unlock();
   waiter.join();

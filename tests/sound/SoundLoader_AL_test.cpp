@@ -3,6 +3,7 @@
 
 #include <AL/alut.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "SoundTestSupport.h"
 #include "resources/ResourceRequest.h"
@@ -33,8 +34,9 @@ SoundFile_AL* LoadFile(const std::filesystem::path& path) {
   return dynamic_cast<SoundFile_AL*>(SoundLoader_AL().Load(request));
 }
 
-std::string AlutLine(ALenum error) {
-  return "ALUT Error: " + std::to_string(error) + " - " + alutGetErrorString(error);
+std::string AlutLine(ALenum error, const std::string& path) {
+  return "ALUT Error: " + std::to_string(error) + " - " + alutGetErrorString(error) + ": \"" +
+         path + "\"";
 }
 
 }  // namespace
@@ -58,15 +60,22 @@ TEST(SoundLoader, UndecodableFilesLogAlutErrorAndLeaveNothingBehind) {
   SoundRig rig("loader-broken", {{"broken.wav", "RIFF\x24\0\0\0WAVEfmt "}});
   const auto empty = rig.dir.Write("empty.wav", "");
   const auto noise = rig.dir.Write("noise.wav", "this is not a sound file at all");
+  // A FIFO would block an open for reading until a writer comes: it is refused unopened.
+  const auto fifo = rig.dir.Path() / "fifo.wav";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   // The resource thread tries the folder's broken file and drops it.
   ASSERT_TRUE(Settled("broken.wav", ResourceStatus::Unknown));
   CorvaneTest::CapturedLog log;
   EXPECT_EQ(LoadFile(empty), nullptr);
   EXPECT_EQ(LoadFile(noise), nullptr);
+  EXPECT_EQ(LoadFile(fifo), nullptr);
   rig.system->PlaySound("broken.wav", false);
-  EXPECT_EQ(log.Lines(), (std::vector<std::string>{AlutLine(ALUT_ERROR_CORRUPT_OR_TRUNCATED_DATA),
-                                                   AlutLine(ALUT_ERROR_UNSUPPORTED_FILE_TYPE),
-                                                   "Resource Error: broken.wav does not exist."}));
+  EXPECT_EQ(log.Lines(),
+            (std::vector<std::string>{
+                AlutLine(ALUT_ERROR_CORRUPT_OR_TRUNCATED_DATA, empty),
+                AlutLine(ALUT_ERROR_UNSUPPORTED_FILE_TYPE, noise),
+                "Sound Loading Error: can not read \"" + fifo.string() + "\": not a regular file",
+                "Resource Error: broken.wav does not exist."}));
   EXPECT_EQ(LiveObjects(), std::make_pair(0, 0));
   EXPECT_EQ(rig.system->SourceCount(), 0u);
 }
