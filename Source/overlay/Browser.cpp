@@ -1,5 +1,6 @@
 #include "overlay/Browser.h"
 
+#include "core/Clock.h"
 #include "overlay/BrowserClient.h"
 #include "overlay/EditableFocus.h"
 #include "overlay/HeadlessBrowser.h"
@@ -7,6 +8,7 @@
 #include "overlay/KeyTranslation.h"
 #include "overlay/SelectPicker.h"
 #include "presentation/BasicMouse.h"
+#include "overlay/PageCursor.h"
 #include "presentation/BasicWindowSystem.h"
 #include "presentation/GraphicsSystem_GL.h"
 
@@ -33,6 +35,9 @@ Browser::Browser() : client(new BrowserClient()) {
   auto focus = std::make_unique<EditableFocus>();
   editableFocus = focus.get();
   client->AddFeature(std::move(focus));
+  std::unique_ptr<PageCursor> pageCursor(new PageCursor());
+  cursor = pageCursor.get();
+  client->AddFeature(std::move(pageCursor));
 }
 
 Browser::~Browser() {
@@ -132,14 +137,27 @@ void Browser::MouseDown(int32_t button, int32_t x, int32_t y) {
   } else if (button == kWheelDown) {
     page->SendMouseWheelEvent(x, y, -kWheelNotch);
   } else {
-    page->SendMouseClickEvent(x, y, ButtonType(button), false, 1);
+    page->SendMouseClickEvent(x, y, ButtonType(button), false,
+                              clicks.Press(button, x, y, TimeGetTime()));
   }
 }
 
 void Browser::MouseUp(int32_t x, int32_t y, int32_t button) {
+  // A wheel notch is a press and a release in SDL, but only the wheel event in a browser.
+  if (button == kWheelUp || button == kWheelDown) return;
   if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
-    page->SendMouseClickEvent(x, y, ButtonType(button), true, 1);
+    page->SendMouseClickEvent(x, y, ButtonType(button), true, clicks.Release(button));
   }
+}
+
+void Browser::MouseLeave() {
+  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
+    page->SendMouseMoveEvent(-1, -1, true);
+  }
+}
+
+PointerShape Browser::GetPointerShape() const {
+  return cursor->Shape();
 }
 
 }  // namespace CorvaneEngine

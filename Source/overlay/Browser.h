@@ -13,12 +13,15 @@
 #include <memory>
 
 #include "core/System.h"
+#include "overlay/ClickCounter.h"
+#include "presentation/PointerShape.h"
 
 namespace CorvaneEngine {
 
 class BrowserClient;
 class EditableFocus;
 class HeadlessBrowser;
+class PageCursor;
 
 class Browser : public System {
  public:
@@ -39,6 +42,13 @@ class Browser : public System {
   virtual void MouseMove(int32_t x, int32_t y);                  // window pixels
   virtual void MouseDown(int32_t button, int32_t x, int32_t y);  // SDL button number
   virtual void MouseUp(int32_t x, int32_t y, int32_t button);
+  // The pointer left the window: the page's hover ends (dropped while a button is held: the
+  // page keeps the drag until the release).
+  virtual void MouseLeave();
+
+  // The shape of the page's CSS cursor under the pointer (Unset until the page told one); the
+  // window system shows it, and a game that draws its own pointer may follow it.
+  PointerShape GetPointerShape() const;
 
   // True once the page exists (it never goes back).
   bool IsReady() const;
@@ -64,6 +74,8 @@ class Browser : public System {
   BrowserClient* client = nullptr;         // owned; outlives the browser layer's reader thread
   EditableFocus* editableFocus = nullptr;  // owned by the client
   std::unique_ptr<HeadlessBrowser> headless;
+  ClickCounter clicks;
+  PageCursor* cursor = nullptr;  // a feature owned by `client`
 };
 
 }  // namespace CorvaneEngine

@@ -204,8 +204,11 @@ void HeadlessView::SendMouseClickEvent(int32_t x, int32_t y, MouseButton button,
 }
 
 void HeadlessView::SendMouseMoveEvent(int32_t x, int32_t y, bool leave) {
-  if (leave) return;  // the protocol has no leave event; the next move re-enters
   uint32_t held = heldButtons;
+  // The protocol has no leave event: a move to a point outside the page ends its hover. While a
+  // button is held the page keeps the drag, as a browser does for a pointer out of its window.
+  if (leave && held != 0) return;
+  if (leave) x = y = -1;
   const char* button = (held & 1) ? "left" : (held & 4) ? "middle" : (held & 2) ? "right" : "none";
   Json event{{"type", "mouseMoved"}, {"x", x}, {"y", y}, {"button", button}, {"buttons", held}};
   SendToPage("Input.dispatchMouseEvent", event.dump());

@@ -50,6 +50,8 @@ class HeadlessView {
   // a Unicode code point (Char, which carries the character's text).
   void SendKeyEvent(KeyEventType type, int32_t keyCode, uint32_t modifiers, uint32_t character);
   void SendMouseClickEvent(int32_t x, int32_t y, MouseButton button, bool up, int32_t clickCount);
+  // `leave`: the pointer left the view (x and y are not used); the page's hover ends, except
+  // while a button is held.
   void SendMouseMoveEvent(int32_t x, int32_t y, bool leave);
   // Positive deltas turn the wheel up (the page scrolls towards its top), in pixels.
   void SendMouseWheelEvent(int32_t x, int32_t y, int32_t delta);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/System.h"
+#include "presentation/PointerShape.h"
 
 namespace CorvaneEngine {
 
@@ -46,6 +47,8 @@ public:
   virtual void SelectMode(int32_t index, bool fullscreen) = 0;
   virtual void SetIcon(const char* /*path*/) {}
   virtual void SwapBuffers() {}
+  // The shape of the pointer over the window; it stays hidden while the game hides it.
+  virtual void SetPointerShape(PointerShape /*shape*/) {}
 
   static BasicWindowSystem* instance;
 

@@ -148,6 +148,7 @@ bool WindowSystem_SDL::ApplyVideoMode(bool initial) {
 
   if (icon != nullptr) SDL_WM_SetIcon(icon, nullptr);
   SDL_WM_SetCaption(caption.CStr(), caption.CStr());
+  pointer.Forget();  // a new mode may come with a new window and SDL's own cursor on it
 
   ConfigData* config = ConfigData::instance;
   config->Set(WindowSection, "Fullscreen", fullscreen);
@@ -194,6 +195,9 @@ void WindowSystem_SDL::Shutdown() {
   // SDL owns the video surface and ignores this; kept so that the pair is always freed.
   if (screen != nullptr) SDL_FreeSurface(screen);
   screen = nullptr;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  pointer.Release(videoStarted && SDL_GetWMInfo(&info) > 0 ? info.info.x11.display : nullptr);
   SDL_Quit();
   videoStarted = false;
 }
@@ -210,6 +214,26 @@ void WindowSystem_SDL::Update(double) {
       keyboard->IsPhysicallyPressed(KeyF4) && Engine::instance != nullptr) {
     Engine::instance->running = false;
   }
+  ShowPointerShape();
+}
+
+void WindowSystem_SDL::SetPointerShape(PointerShape shape) {
+  pointerShape = shape;
+  ShowPointerShape();
+}
+
+void WindowSystem_SDL::ShowPointerShape() {
+  if (pointerShape == PointerShape::Unset || screen == nullptr) return;
+  if (SDL_ShowCursor(SDL_QUERY) == SDL_DISABLE) {
+    pointer.Forget();  // SDL's empty cursor is on the window now, and its own arrow after it
+    return;
+  }
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWMInfo(&info) <= 0) return;
+  info.info.x11.lock_func();
+  pointer.Show(info.info.x11.display, info.info.x11.window, pointerShape);
+  info.info.x11.unlock_func();
 }
 
 void WindowSystem_SDL::HandleEvent(const void* data) {
@@ -237,7 +261,16 @@ void WindowSystem_SDL::HandleEvent(const void* data) {
         browser->MouseDown(event.button.button, event.button.x, event.button.y);
       break;
     case SDL_MOUSEBUTTONUP:
-      if (browser != nullptr) browser->MouseUp(event.button.x, event.button.y, event.button.button);
+      if (browser != nullptr) {
+        browser->MouseUp(event.button.x, event.button.y, event.button.button);
+        // A drag that ended outside the window: the leave was held back until now.
+        if (!(SDL_GetAppState() & SDL_APPMOUSEFOCUS)) browser->MouseLeave();
+      }
+      break;
+    case SDL_ACTIVEEVENT:
+      if (browser != nullptr && (event.active.state & SDL_APPMOUSEFOCUS) && !event.active.gain) {
+        browser->MouseLeave();
+      }
       break;
     case SDL_QUIT:
       if (Engine::instance != nullptr) Engine::instance->running = false;

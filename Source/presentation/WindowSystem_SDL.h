@@ -17,6 +17,7 @@
 
 #include "objects/SharedString.h"
 #include "presentation/BasicWindowSystem.h"
+#include "presentation/Cursor_X11.h"
 
 struct SDL_Surface;
 
@@ -39,6 +40,7 @@ class WindowSystem_SDL : public BasicWindowSystem {
   void SelectMode(int32_t index, bool fullscreen) override;
   void SetIcon(const char* path) override;
   void SwapBuffers() override;
+  void SetPointerShape(PointerShape shape) override;
 
   // The call that asks SDL for an OpenGL attribute (SDL_GL_SetAttribute). SDL refuses attributes
   // only on some platforms; tests put a refusing stand-in here to follow the refused-bit path.
@@ -58,6 +60,9 @@ class WindowSystem_SDL : public BasicWindowSystem {
   SDL_Surface* RestoreAppliedMode(uint32_t& flags);
   void KeepAppliedSettings();
   void HandleEvent(const void* event);
+  // Puts the wanted pointer shape on the window, unless the game hid the pointer: SDL then keeps
+  // its empty cursor there, and the shape is put back once the pointer is shown again.
+  void ShowPointerShape();
   // Start-up without a window: tells the user what went wrong and asks the program to end.
   void GiveUp(const char* what, const char* remedy);
 
@@ -72,6 +77,8 @@ class WindowSystem_SDL : public BasicWindowSystem {
   int32_t appliedHeight = 0;
   bool appliedFullscreen = false;
   int32_t appliedMode = -1;
+  PointerShape pointerShape = PointerShape::Unset;
+  Cursor_X11 pointer;
 };
 
 }  // namespace CorvaneEngine
