@@ -3,7 +3,7 @@
 #include "overlay/BrowserClient.h"
 #include "overlay/HeadlessBrowser.h"
 #include "overlay/HeadlessView.h"
-#include "overlay/KeyTranslation.h"
+#include "overlay/PageKeyboard.h"
 #include "presentation/BasicWindowSystem.h"
 
 namespace CorvaneEngine {
@@ -24,7 +24,11 @@ HeadlessView::MouseButton ButtonType(int32_t sdlButton) {
 
 Browser* Browser::instance = nullptr;
 
-Browser::Browser() : client(new BrowserClient()) {}
+Browser::Browser() : client(new BrowserClient()) {
+  auto pageKeyboard = std::make_unique<PageKeyboard>(*client);
+  keyboard = pageKeyboard.get();
+  client->AddFeature(std::move(pageKeyboard));
+}
 
 Browser::~Browser() {
   headless.reset();  // joins the reader thread: no call-back reaches the client after this
@@ -72,24 +76,16 @@ void Browser::Resize() {
   page->Reload();
 }
 
-void Browser::KeyDown(int32_t symbol, int32_t modifiers) {
-  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
-    page->SendKeyEvent(HeadlessView::KeyEventType::KeyDown, KeyTranslation::Translate(symbol),
-                       KeyTranslation::Modifiers(static_cast<uint32_t>(modifiers)), 0);
-  }
+void Browser::KeyDown(int32_t symbol, int32_t modifiers, uint32_t character, int32_t scancode) {
+  keyboard->KeyDown(symbol, static_cast<uint32_t>(modifiers), character, scancode);
 }
 
-void Browser::KeyUp(int32_t symbol) {
-  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
-    page->SendKeyEvent(HeadlessView::KeyEventType::KeyUp, KeyTranslation::Translate(symbol), 0, 0);
-  }
+void Browser::KeyUp(int32_t symbol, int32_t modifiers, int32_t scancode) {
+  keyboard->KeyUp(symbol, static_cast<uint32_t>(modifiers), scancode);
 }
 
 void Browser::CharInput(uint32_t character, uint32_t modifiers) {
-  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
-    page->SendKeyEvent(HeadlessView::KeyEventType::Char, 0, KeyTranslation::Modifiers(modifiers),
-                       character);
-  }
+  keyboard->CharInput(character, modifiers);
 }
 
 void Browser::MouseMove(int32_t x, int32_t y) {
