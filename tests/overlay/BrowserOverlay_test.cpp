@@ -1,6 +1,7 @@
 // The overlay against the real headless Chromium, on a real GL window under Xvfb: page images
-// land in the page texture with their alpha, rows from the top; keys, characters and mouse
-// input typed with xdotool reach the page through the window system; popups replace the page;
+// land in the page texture with their alpha, rows from the top; keys typed with xdotool reach
+// the page through the window system with a desktop Chromium's key, code and keyCode, type their
+// text once and repeat while held; clicks and the wheel reach it; popups replace the page;
 // a mode change lays the page out again; shutting down ends the browser.
 #include <SDL_keysym.h>
 #include <signal.h>
