@@ -12,11 +12,17 @@
 //   StartToReady              browser process start to a page that takes commands (goal <= 1 s)
 //   PageUpload/Changed        main-thread Upload of a changed 1280x720 page image into the page
 //   PageUpload/Unchanged      texture (goal: median <= 2 ms), and a frame without a new image
+//   KeyToPicture/Shell        a key sent straight to the shell (Input.dispatchKeyEvent) to the
+//                             first screencast frame that shows the page's change (the reference)
+//   KeyToPicture/Overlay      a key pressed in the game window (xdotool on the private Xvfb) to
+//                             the frame that draws the changed page (goal: median at most 60 ms,
+//                             or the shell's time plus two screencast frames if that is larger)
 // Needs Xvfb for the upload case (started here) and chromium-headless-shell.
 #include <GL/glew.h>
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -48,11 +54,12 @@
 #include "sound/SoundLoader_AL.h"
 #include "sound/SoundSystem_AL.h"
 #include "overlay/DevToolsPipe.h"
-#include "presentation/DynamicTexture_GL.h"
-#include "presentation/GraphicsSystem_GL.h"
 #include "overlay/HeadlessBrowser.h"
 #include "overlay/HeadlessBrowserClient.h"
 #include "overlay/HeadlessView.h"
+#include "overlay/PageImageDecoder.h"
+#include "presentation/DynamicTexture_GL.h"
+#include "presentation/GraphicsSystem_GL.h"
 #include "presentation/WindowSystem_SDL.h"
 // The private Xvfb of the test suites, compiled in: the upload case starts its own display.
 #include "../tests/support/VirtualDisplay.cpp"
@@ -398,6 +405,17 @@ BENCHMARK(StartToReady)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterati
 
 // ---- The page texture's upload on the main thread, on a real GL window under Xvfb ----
 
+// The window keeps the top-left pixel of every frame it presents.
+class PixelWindow : public WindowSystem_SDL {
+ public:
+  void SwapBuffers() override {
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, GetHeight() - 1, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, topLeft);
+    WindowSystem_SDL::SwapBuffers();
+  }
+  uint8_t topLeft[4] = {0, 0, 0, 0};
+};
+
 class UploadFixture {
  public:
   bool Open() {
@@ -407,7 +425,7 @@ class UploadFixture {
     std::filesystem::create_directories(folder);
     std::filesystem::current_path(folder);
     engine = new Engine();
-    window = new WindowSystem_SDL();
+    window = new PixelWindow();
     window->SetSize(kWidth, kHeight);
     window->SetFullscreen(false);
     engine->AddSystem(window);
@@ -425,15 +443,19 @@ class UploadFixture {
   }
   std::unique_ptr<CorvaneTest::VirtualDisplay> display;
   Engine* engine = nullptr;
-  WindowSystem_SDL* window = nullptr;
+  PixelWindow* window = nullptr;
   GraphicsSystem_GL* graphics = nullptr;
   std::filesystem::path folder;
 };
 
-void PageUpload(benchmark::State& state) {
+UploadFixture* SharedWindow() {
   static UploadFixture fixture;
   static bool opened = fixture.Open();
-  if (!opened) {
+  return opened ? &fixture : nullptr;
+}
+
+void PageUpload(benchmark::State& state) {
+  if (SharedWindow() == nullptr) {
     state.SkipWithError("no GL window");
     return;
   }
@@ -459,5 +481,188 @@ BENCHMARK(PageUpload)
     ->Arg(0)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(3);
+
+// ---- A key press to the changed page: the shell alone, then the whole overlay ----
+
+// The top-left box is blue until the first key-down; then each key-down makes it green, red,
+// green... A fresh picture of the page is told from an old one by its blue.
+std::string KeyPage() {
+  return ScratchFile("key.html",
+                     "<html><body style='margin:0'><div id=b style='width:100px;height:100px;"
+                     "background:rgb(0,0,250)'></div><script>var n=0;addEventListener('keydown',"
+                     "e=>{if(!e.repeat)b.style.background=++n%2?'rgb(0,250,0)':'rgb(250,0,0)'})"
+                     "</script></body></html>");
+}
+
+enum class BoxColour { Blue, Green, Red, Other };
+
+BoxColour Classify(uint8_t red, uint8_t green, uint8_t blue) {
+  if (red < 50 && green < 50 && blue > 200) return BoxColour::Blue;
+  if (red < 50 && green > 200 && blue < 50) return BoxColour::Green;
+  if (red > 200 && green < 50 && blue < 50) return BoxColour::Red;
+  return BoxColour::Other;
+}
+
+// The median of the presses of a run, in milliseconds.
+double MedianMilliseconds(std::vector<double> seconds) {
+  if (seconds.empty()) return 0.0;
+  std::sort(seconds.begin(), seconds.end());
+  return 1000.0 * seconds[seconds.size() / 2];
+}
+
+// The colour the box has after the press number `press` (counted from 1).
+BoxColour AfterPress(int press) {
+  return press % 2 ? BoxColour::Green : BoxColour::Red;
+}
+
+void ShellKeyToPicture(benchmark::State& state) {
+  DevToolsPipe pipe;
+  std::string error;
+  std::string dir = std::filesystem::temp_directory_path().string() + "/corvane-bench-XXXXXX";
+  mkdtemp(&dir[0]);
+  std::vector<std::string> arguments = {HeadlessBrowser::DefaultBinary(),
+                                        "--headless",
+                                        "--remote-debugging-pipe",
+                                        "--no-first-run",
+                                        "--disable-background-networking",
+                                        "--disable-component-update",
+                                        "--disable-sync",
+                                        "--disable-gpu",
+                                        "--force-device-scale-factor=1",
+                                        "--user-data-dir=" + dir,
+                                        "--window-size=1280,720"};
+  if (geteuid() == 0) arguments.push_back("--no-sandbox");
+  arguments.push_back(KeyPage());
+  if (!pipe.Start(arguments, error)) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  pipe.Send("Target.setDiscoverTargets", "{\"discover\":true}", "");
+  std::string message, session;
+  int32_t attach = 0;
+  PageImageDecoder decoder;
+  // Reads messages until a frame arrives, and tells the colour of its top-left pixel.
+  auto nextFrame = [&](BoxColour& colour) {
+    while (pipe.Receive(message, true) == DevToolsPipe::Received::Message) {
+      nlohmann::json m = nlohmann::json::parse(message, nullptr, false);
+      std::string method = m.value("method", "");
+      if (method == "Target.targetCreated" && attach == 0 &&
+          m["params"]["targetInfo"].value("type", "") == "page") {
+        std::string target = m["params"]["targetInfo"].value("targetId", "");
+        attach = pipe.Send("Target.attachToTarget",
+                           "{\"targetId\":\"" + target + "\",\"flatten\":true}", "");
+      } else if (m.contains("id") && m["id"] == attach) {
+        session = m["result"].value("sessionId", "");
+        pipe.Send("Page.startScreencast", "{\"format\":\"png\",\"everyNthFrame\":1}", session);
+      } else if (method == "Page.screencastFrame") {
+        pipe.Send("Page.screencastFrameAck",
+                  "{\"sessionId\":" + m["params"]["sessionId"].dump() + "}", session);
+        const std::string& data = m["params"]["data"].get_ref<const std::string&>();
+        if (!decoder.Decode(data.data(), data.size())) continue;
+        const uint8_t* bgra = decoder.Pixels();
+        colour = Classify(bgra[2], bgra[1], bgra[0]);
+        return true;
+      }
+    }
+    return false;
+  };
+  BoxColour colour = BoxColour::Other;
+  while (colour != BoxColour::Blue) {  // the page's first picture
+    if (!nextFrame(colour)) {
+      state.SkipWithError("no picture");
+      return;
+    }
+  }
+  int press = 0;
+  std::vector<double> times;
+  for (auto _ : state) {
+    const BoxColour want = AfterPress(++press);
+    auto start = Clock::now();
+    pipe.Send("Input.dispatchKeyEvent",
+              "{\"type\":\"keyDown\",\"key\":\"a\",\"code\":\"KeyA\",\"windowsVirtualKeyCode\":65,"
+              "\"text\":\"a\"}",
+              session);
+    pipe.Send("Input.dispatchKeyEvent",
+              "{\"type\":\"keyUp\",\"key\":\"a\",\"code\":\"KeyA\",\"windowsVirtualKeyCode\":65}",
+              session);
+    while (colour != want) {
+      if (!nextFrame(colour)) {
+        state.SkipWithError("the browser went away");
+        return;
+      }
+    }
+    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    state.SetIterationTime(times.back());
+  }
+  state.counters["median_ms"] = MedianMilliseconds(times);
+  pipe.Stop(2000);
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(ShellKeyToPicture)
+    ->Name("KeyToPicture/Shell")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(41);
+
+void OverlayKeyToPicture(benchmark::State& state) {
+  UploadFixture* fixture = SharedWindow();
+  if (fixture == nullptr) {
+    state.SkipWithError("no GL window");
+    return;
+  }
+  std::unique_ptr<Browser> browser(new Browser());
+  Browser::instance = browser.get();
+  browser->Initialize();
+  auto previous = Clock::now();
+  // One frame in the main loop's order (no scene objects: the clear and the page).
+  auto frame = [&] {
+    auto now = Clock::now();
+    double seconds = std::chrono::duration<double>(now - previous).count();
+    previous = now;
+    fixture->window->Update(seconds);
+    browser->Update(seconds);
+    fixture->graphics->Update(seconds);
+  };
+  // Runs frames until the top-left pixel has that colour.
+  auto framesUntil = [&](BoxColour colour) {
+    auto end = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < end) {
+      frame();
+      const uint8_t* rgba = fixture->window->topLeft;
+      if (Classify(rgba[0], rgba[1], rgba[2]) == colour) return true;
+    }
+    return false;
+  };
+  // Keyboard focus follows the pointer on a bare X server.
+  std::string window = std::to_string(fixture->window->GetWindowHandle());
+  std::system(("xdotool mousemove --window " + window + " 300 300").c_str());
+  browser->LoadURL(KeyPage().c_str());
+  if (!framesUntil(BoxColour::Blue)) {
+    state.SkipWithError("the page never showed");
+  } else {
+    int press = 0;
+    std::vector<double> times;
+    for (auto _ : state) {
+      const BoxColour want = AfterPress(++press);
+      std::system("xdotool key a");  // synchronous: the key is at the server when it returns
+      auto start = Clock::now();
+      if (!framesUntil(want)) {
+        state.SkipWithError("the key never changed the page");
+        break;
+      }
+      times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+      state.SetIterationTime(times.back());
+    }
+    state.counters["median_ms"] = MedianMilliseconds(times);
+  }
+  browser->Shutdown();
+  browser.reset();
+  Browser::instance = nullptr;
+}
+BENCHMARK(OverlayKeyToPicture)
+    ->Name("KeyToPicture/Overlay")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(41);
 
 }  // namespace

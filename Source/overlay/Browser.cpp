@@ -9,6 +9,7 @@
 #include "overlay/SelectPicker.h"
 #include "presentation/BasicMouse.h"
 #include "overlay/PageCursor.h"
+#include "overlay/PageKeyboard.h"
 #include "presentation/BasicWindowSystem.h"
 #include "presentation/GraphicsSystem_GL.h"
 
@@ -38,6 +39,9 @@ Browser::Browser() : client(new BrowserClient()) {
   std::unique_ptr<PageCursor> pageCursor(new PageCursor());
   cursor = pageCursor.get();
   client->AddFeature(std::move(pageCursor));
+  auto pageKeyboard = std::make_unique<PageKeyboard>(*client);
+  keyboard = pageKeyboard.get();
+  client->AddFeature(std::move(pageKeyboard));
 }
 
 Browser::~Browser() {
@@ -103,24 +107,16 @@ void Browser::Resize() {
   page->Reload();
 }
 
-void Browser::KeyDown(int32_t symbol, int32_t modifiers) {
-  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
-    page->SendKeyEvent(HeadlessView::KeyEventType::KeyDown, KeyTranslation::Translate(symbol),
-                       KeyTranslation::Modifiers(static_cast<uint32_t>(modifiers)), 0);
-  }
+void Browser::KeyDown(int32_t symbol, int32_t modifiers, uint32_t character, int32_t scancode) {
+  keyboard->KeyDown(symbol, static_cast<uint32_t>(modifiers), character, scancode);
 }
 
-void Browser::KeyUp(int32_t symbol) {
-  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
-    page->SendKeyEvent(HeadlessView::KeyEventType::KeyUp, KeyTranslation::Translate(symbol), 0, 0);
-  }
+void Browser::KeyUp(int32_t symbol, int32_t modifiers, int32_t scancode) {
+  keyboard->KeyUp(symbol, static_cast<uint32_t>(modifiers), scancode);
 }
 
 void Browser::CharInput(uint32_t character, uint32_t modifiers) {
-  if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
-    page->SendKeyEvent(HeadlessView::KeyEventType::Char, 0, KeyTranslation::Modifiers(modifiers),
-                       character);
-  }
+  keyboard->CharInput(character, modifiers);
 }
 
 void Browser::MouseMove(int32_t x, int32_t y) {

@@ -22,6 +22,7 @@ class BrowserClient;
 class EditableFocus;
 class HeadlessBrowser;
 class PageCursor;
+class PageKeyboard;
 
 class Browser : public System {
  public:
@@ -35,9 +36,14 @@ class Browser : public System {
   virtual void LoadURL(const char* url);  // UTF-8
   // Lays the page out at the window's current size and reloads it (after a video-mode change).
   virtual void Resize();
-  virtual void KeyDown(int32_t symbol, int32_t modifiers);  // SDL key symbol and modifier state
-  virtual void KeyUp(int32_t symbol);
-  // A typed character: its Unicode code point and the SDL modifier state at the time.
+  // SDL key symbol and modifier state, the character the key typed (SDL's unicode of the
+  // key-down, 0 for none: it is typed with the key-down) and the X keycode of the physical key
+  // (0 when unknown). A held key repeats in the page until its KeyUp.
+  virtual void KeyDown(int32_t symbol, int32_t modifiers, uint32_t character = 0,
+                       int32_t scancode = 0);
+  virtual void KeyUp(int32_t symbol, int32_t modifiers = 0, int32_t scancode = 0);
+  // A character typed without a key event of its own: its Unicode code point and the SDL
+  // modifier state at the time.
   virtual void CharInput(uint32_t character, uint32_t modifiers);
   virtual void MouseMove(int32_t x, int32_t y);                  // window pixels
   virtual void MouseDown(int32_t button, int32_t x, int32_t y);  // SDL button number
@@ -76,6 +82,7 @@ class Browser : public System {
   std::unique_ptr<HeadlessBrowser> headless;
   ClickCounter clicks;
   PageCursor* cursor = nullptr;  // a feature owned by `client`
+  PageKeyboard* keyboard = nullptr;  // one of the client's page features
 };
 
 }  // namespace CorvaneEngine

@@ -10,83 +10,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-// The DOM `key` and `code` of a Windows virtual-key code, so that pages reading event.key or
-// event.code see what a real keyboard gives. Codes without a name send neither.
-void KeyNames(int32_t keyCode, bool shift, std::string& key, std::string& code) {
-  if (keyCode >= 'A' && keyCode <= 'Z') {
-    key = std::string(1, static_cast<char>(shift ? keyCode : keyCode - 'A' + 'a'));
-    code = std::string("Key") + static_cast<char>(keyCode);
-    return;
-  }
-  if (keyCode >= '0' && keyCode <= '9') {
-    key = std::string(1, static_cast<char>(keyCode));
-    code = "Digit" + key;
-    return;
-  }
-  if (keyCode >= 112 && keyCode <= 135) {
-    key = code = "F" + std::to_string(keyCode - 111);
-    return;
-  }
-  struct Named {
-    int32_t keyCode;
-    const char* key;
-    const char* code;
-  };
-  static const Named kNamed[] = {
-      {8, "Backspace", "Backspace"},
-      {9, "Tab", "Tab"},
-      {13, "Enter", "Enter"},
-      {16, "Shift", "ShiftLeft"},
-      {17, "Control", "ControlLeft"},
-      {18, "Alt", "AltLeft"},
-      {19, "Pause", "Pause"},
-      {27, "Escape", "Escape"},
-      {32, " ", "Space"},
-      {33, "PageUp", "PageUp"},
-      {34, "PageDown", "PageDown"},
-      {35, "End", "End"},
-      {36, "Home", "Home"},
-      {37, "ArrowLeft", "ArrowLeft"},
-      {38, "ArrowUp", "ArrowUp"},
-      {39, "ArrowRight", "ArrowRight"},
-      {40, "ArrowDown", "ArrowDown"},
-      {45, "Insert", "Insert"},
-      {46, "Delete", "Delete"},
-      {189, "-", "Minus"},
-      {190, ".", "Period"},
-      {222, "'", "Quote"},
-  };
-  for (const Named& named : kNamed) {
-    if (named.keyCode == keyCode) {
-      key = named.key;
-      code = named.code;
-      return;
-    }
-  }
-}
-
-// UTF-8 text of a code point; empty for one that is not a character.
-std::string Utf8(uint32_t c) {
-  std::string out;
-  if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return out;
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-  return out;
-}
-
 const char* ButtonName(HeadlessView::MouseButton button) {
   switch (button) {
     case HeadlessView::MouseButton::Left:
@@ -166,29 +89,30 @@ bool HeadlessView::GetSize(int32_t& outWidth, int32_t& outHeight) const {
   return outWidth > 0 && outHeight > 0;
 }
 
-void HeadlessView::SendKeyEvent(KeyEventType type, int32_t keyCode, uint32_t modifiers,
-                                uint32_t character) {
-  Json event{{"modifiers", modifiers}};
+void HeadlessView::SendKeyEvent(KeyEventType type, const KeyDescription& key, uint32_t modifiers,
+                                bool autoRepeat) {
+  Json event{{"modifiers", modifiers}, {"key", key.key}, {"code", key.code}};
   if (type == KeyEventType::Char) {
-    std::string text = Utf8(character);
-    if (text.empty()) return;
+    if (key.text.empty()) return;
     event["type"] = "char";
-    event["text"] = text;
-    event["unmodifiedText"] = text;
-    event["windowsVirtualKeyCode"] = character;
+    event["windowsVirtualKeyCode"] = key.keyCode;
   } else {
-    // A key-down without text only fires the key event: the text comes with the Char event.
-    event["type"] = type == KeyEventType::KeyDown ? "rawKeyDown" : "keyUp";
-    event["windowsVirtualKeyCode"] = keyCode;
-    event["nativeVirtualKeyCode"] = keyCode;
-    std::string key, code;
-    KeyNames(keyCode, (modifiers & kShift) != 0, key, code);
-    if (!key.empty()) {
-      event["key"] = key;
-      event["code"] = code;
-    }
+    // A key-down with text also types it (the page sees keydown, keypress and input, all with
+    // this key); without text it fires the key event only.
+    event["type"] = type == KeyEventType::KeyUp ? "keyUp"
+                    : key.text.empty()          ? "rawKeyDown"
+                                                : "keyDown";
+    event["windowsVirtualKeyCode"] = key.keyCode;
+    event["nativeVirtualKeyCode"] = key.keyCode;
+    event["autoRepeat"] = autoRepeat;
   }
-  SendToPage("Input.dispatchKeyEvent", event.dump());
+  if (type != KeyEventType::KeyUp && !key.text.empty()) {
+    event["text"] = key.text;
+    event["unmodifiedText"] = key.text;
+  }
+  if (key.location != 0) event["location"] = key.location;
+  if (key.isKeypad) event["isKeypad"] = true;
+  SendToPage("Input.dispatchKeyEvent", event.dump(-1, ' ', false, Json::error_handler_t::replace));
 }
 
 void HeadlessView::SendMouseClickEvent(int32_t x, int32_t y, MouseButton button, bool up,

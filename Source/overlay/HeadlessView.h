@@ -15,6 +15,8 @@
 #include <nlohmann/json_fwd.hpp>
 #include <string>
 
+#include "overlay/KeyTranslation.h"
+
 namespace CorvaneEngine {
 
 class DevToolsPipe;
@@ -46,9 +48,10 @@ class HeadlessView {
   // The size last asked for (false before the page has one).
   bool GetSize(int32_t& width, int32_t& height) const;
 
-  // A key event with a Windows virtual-key code (KeyDown, KeyUp) or a typed character given as
-  // a Unicode code point (Char, which carries the character's text).
-  void SendKeyEvent(KeyEventType type, int32_t keyCode, uint32_t modifiers, uint32_t character);
+  // A key event as a desktop browser reports it. A KeyDown with text also types it; Char types
+  // the text alone (a character that came without a key); `modifiers` are the browser's bits.
+  void SendKeyEvent(KeyEventType type, const KeyDescription& key, uint32_t modifiers,
+                    bool autoRepeat);
   void SendMouseClickEvent(int32_t x, int32_t y, MouseButton button, bool up, int32_t clickCount);
   // `leave`: the pointer left the view (x and y are not used); the page's hover ends, except
   // while a button is held.

@@ -242,16 +242,16 @@ void WindowSystem_SDL::HandleEvent(const void* data) {
   switch (event.type) {
     case SDL_KEYDOWN:
       if (browser != nullptr) {
+        // The character typed goes with its key, so the page types it once, on the key-down.
         const SDL_keysym& key = event.key.keysym;
-        browser->KeyDown(key.sym, key.mod);
-        // X11 gives Delete the character DEL; the page expects no character for it.
-        if (key.unicode != 0 && !(key.unicode == 0x7F && key.sym == SDLK_DELETE)) {
-          browser->CharInput(key.unicode, key.mod);
-        }
+        browser->KeyDown(key.sym, key.mod, key.unicode, key.scancode);
       }
       break;
     case SDL_KEYUP:
-      if (browser != nullptr) browser->KeyUp(event.key.keysym.sym);
+      if (browser != nullptr) {
+        const SDL_keysym& key = event.key.keysym;
+        browser->KeyUp(key.sym, key.mod, key.scancode);
+      }
       break;
     case SDL_MOUSEMOTION:
       if (browser != nullptr) browser->MouseMove(event.motion.x, event.motion.y);

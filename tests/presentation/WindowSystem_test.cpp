@@ -190,8 +190,11 @@ TEST(WindowSystem, ARefusedAttributeIsStoredAndNeverAskedForAgain) {
 
 class RecordingBrowser : public Browser {
  public:
-  void KeyDown(int32_t symbol, int32_t) override { Add("down", symbol); }
-  void KeyUp(int32_t symbol) override { Add("up", symbol); }
+  void KeyDown(int32_t symbol, int32_t modifiers, uint32_t character, int32_t) override {
+    Add("down", symbol);
+    if (character != 0) CharInput(character, static_cast<uint32_t>(modifiers));
+  }
+  void KeyUp(int32_t symbol, int32_t, int32_t) override { Add("up", symbol); }
   void CharInput(uint32_t character, uint32_t modifiers) override {
     Add((modifiers & KMOD_SHIFT) ? "shifted char" : "char", character);
   }
