@@ -1,9 +1,11 @@
 #include "overlay/Browser.h"
 
 #include "overlay/BrowserClient.h"
+#include "overlay/CrashRecovery.h"
 #include "overlay/HeadlessBrowser.h"
 #include "overlay/HeadlessView.h"
 #include "overlay/KeyTranslation.h"
+#include "overlay/PageDialogs.h"
 #include "presentation/BasicWindowSystem.h"
 
 namespace CorvaneEngine {
@@ -24,7 +26,15 @@ HeadlessView::MouseButton ButtonType(int32_t sdlButton) {
 
 Browser* Browser::instance = nullptr;
 
-Browser::Browser() : client(new BrowserClient()) {}
+Browser::Browser() : client(new BrowserClient()) {
+  auto pageDialogs = std::make_unique<PageDialogs>();
+  dialogs = pageDialogs.get();
+  client->AddFeature(std::move(pageDialogs));
+  auto crashRecovery = std::make_unique<CrashRecovery>();
+  recovery = crashRecovery.get();
+  client->SetCrashRecovery(recovery);
+  client->AddFeature(std::move(crashRecovery));
+}
 
 Browser::~Browser() {
   headless.reset();  // joins the reader thread: no call-back reaches the client after this
@@ -33,6 +43,12 @@ Browser::~Browser() {
 }
 
 void Browser::Initialize() {
+  std::string error;
+  // Without a browser the overlay stays transparent and every operation is dropped.
+  if (!StartBrowser(error)) client->ReportFailure("cannot start " + error);
+}
+
+bool Browser::StartBrowser(std::string& error) {
   HeadlessBrowser::Settings settings;
   int32_t width, height;
   BrowserClient::GetViewRect(width, height);
@@ -41,9 +57,16 @@ void Browser::Initialize() {
     settings.height = height;
   }
   headless.reset(new HeadlessBrowser(client));
+  return headless->Start(settings, error);
+}
+
+// Main thread: a process is started only here, never from the reader thread that saw the old
+// one die.
+void Browser::Restart(const std::string& url) {
+  headless->Stop();  // joins the dead browser's reader thread: its page is closed by then
+  if (!url.empty()) client->LoadURL(url);  // kept for the new page
   std::string error;
-  // Without a browser the overlay stays transparent and every operation is dropped.
-  if (!headless->Start(settings, error)) client->ReportFailure("cannot start " + error);
+  if (!StartBrowser(error)) recovery->RestartFailed(error);
 }
 
 void Browser::Shutdown() {
@@ -53,6 +76,12 @@ void Browser::Shutdown() {
 
 void Browser::Update(double seconds) {
   for (const auto& feature : client->Features()) feature->Update(seconds);
+  std::string url;
+  if (headless && recovery->TakeRestart(url)) Restart(url);
+}
+
+void Browser::SetDialogHandler(DialogHandler handler) {
+  dialogs->SetHandler(std::move(handler));
 }
 
 bool Browser::IsReady() const {
@@ -60,7 +89,9 @@ bool Browser::IsReady() const {
 }
 
 void Browser::LoadURL(const char* url) {
-  if (url != nullptr) client->LoadURL(url);
+  if (url == nullptr) return;
+  recovery->PageRequested(url);  // after the overlay gave up on a crashing browser: once more
+  client->LoadURL(url);
 }
 
 void Browser::Resize() {

@@ -10,14 +10,19 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "core/System.h"
+#include "overlay/JavaScriptDialog.h"
 
 namespace CorvaneEngine {
 
 class BrowserClient;
+class CrashRecovery;
 class HeadlessBrowser;
+class PageDialogs;
 
 class Browser : public System {
  public:
@@ -26,7 +31,8 @@ class Browser : public System {
 
   void Initialize() override;  // starts the browser and creates the page (empty, transparent)
   void Shutdown() override;    // closes the page and ends the browser process
-  void Update(double seconds) override;  // the page features' per-frame work
+  // The page features' per-frame work; starts the browser again after it died under the page.
+  void Update(double seconds) override;
 
   virtual void LoadURL(const char* url);  // UTF-8
   // Lays the page out at the window's current size and reloads it (after a video-mode change).
@@ -39,6 +45,13 @@ class Browser : public System {
   virtual void MouseDown(int32_t button, int32_t x, int32_t y);  // SDL button number
   virtual void MouseUp(int32_t x, int32_t y, int32_t button);
 
+  // Decides the page's dialogs (alert, confirm, prompt, leave-page): called on the main thread
+  // during a frame, it may answer through the reply then or in a later frame while the page
+  // waits. Empty (the default): alert and leave-page are accepted, confirm and prompt cancelled,
+  // and each dialog is logged.
+  using DialogHandler = std::function<void(const JavaScriptDialog&, DialogReply)>;
+  void SetDialogHandler(DialogHandler handler);
+
   // True once the page exists (it never goes back).
   bool IsReady() const;
   // The browser layer (null before Initialize); tests look at its process and open pages.
@@ -49,6 +62,13 @@ class Browser : public System {
  protected:
   BrowserClient* client = nullptr;  // owned; outlives the browser layer's reader thread
   std::unique_ptr<HeadlessBrowser> headless;
+
+ private:
+  bool StartBrowser(std::string& error);
+  void Restart(const std::string& url);
+
+  PageDialogs* dialogs = nullptr;       // owned by the client, as its features
+  CrashRecovery* recovery = nullptr;
 };
 
 }  // namespace CorvaneEngine
