@@ -67,7 +67,7 @@ class Browser : public System {
   bool StartBrowser(std::string& error);
   void Restart(const std::string& url);
 
-  PageDialogs* dialogs = nullptr;       // owned by the client, as its features
+  PageDialogs* dialogs = nullptr;  // owned by the client, as its features
   CrashRecovery* recovery = nullptr;
 };
 

@@ -331,7 +331,10 @@ void HeadlessBrowser::Impl::Handle(std::string& text) {
   } else if (method == "Target.detachedFromTarget") {
     if (!overlaySession.empty() && Text(params, "sessionId") == overlaySession) CloseOverlay();
   } else if (method == "Target.targetCrashed") {
-    if (Text(params, "targetId") == overlayTarget && view && !viewClosed) client->PageCrashed(*view);
+    if (Text(params, "targetId") == overlayTarget && view && !viewClosed) {
+      hasPendingFrame = false;  // a picture of the dead page must not follow the news of its end
+      client->PageCrashed(*view);
+    }
   } else if (!overlaySession.empty() && Text(message, "sessionId") == overlaySession && view &&
              !viewClosed && !method.empty()) {
     client->PageEvent(*view, method, params);
