@@ -2,6 +2,9 @@
 // Chromium; every painted image goes into the graphics system's page texture. The window system
 // hands it keyboard, character and mouse events; the game switches pages with LoadURL.
 //
+// The page's JavaScript dialogs are always answered (PageDialogs), and a page whose renderer or
+// browser process died is brought back (CrashRecovery).
+//
 // Every operation below is dropped until the browser is ready (its page exists), except LoadURL:
 // the last page asked for before then is loaded once ready. The input operations are virtual so
 // that tests can stand in for the browser.

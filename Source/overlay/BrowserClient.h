@@ -31,8 +31,9 @@ class BrowserClient : public HeadlessBrowserClient {
   // Loads the URL now if there is a page; otherwise keeps it (the last one wins) for the next
   // PageCreated (the first page, or the page of a restarted browser).
   void LoadURL(const std::string& url);
-  // Reports a browser that failed to start or died: one log line and one line on standard
-  // error (only for the first failure), and the overlay is made transparent.
+  // Reports a browser that failed to start (or, without a crash recovery, died): one log line
+  // and one line on standard error (only for the first failure), and the overlay is made
+  // transparent.
   void ReportFailure(const std::string& what);
   // Makes the overlay transparent: whatever the page showed last must not stay over the scene.
   static void ClearPage();
