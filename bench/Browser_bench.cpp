@@ -17,9 +17,14 @@
 //   KeyToPicture/Overlay      a key pressed in the game window (xdotool on the private Xvfb) to
 //                             the frame that draws the changed page (goal: median at most 60 ms,
 //                             or the shell's time plus two screencast frames if that is larger)
+//   CrashToPicture/renderer:0 kill -9 of the browser process (0), and a crash of the page's
+//   CrashToPicture/renderer:1 renderer (1), to the page's first picture in the page texture again
+//                             (goal: at most 2 s each); beside it, as the reference, the same
+//                             Browser's cold start to that page's first picture (cold_start_ms)
 // Needs Xvfb for the upload case (started here) and chromium-headless-shell.
 #include <GL/glew.h>
 #include <benchmark/benchmark.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,6 +48,7 @@
 #include "objects/ObjectFactory.h"
 #include "objects/ObjectManager.h"
 #include "overlay/Browser.h"
+#include "overlay/BrowserClient.h"
 #include "presentation/Camera.h"
 #include "presentation/GraphicsGlobals.h"
 #include "presentation/InputSystem_SDL.h"
@@ -664,5 +670,77 @@ BENCHMARK(OverlayKeyToPicture)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(41);
+
+// ---- Crash to the page's picture again, through the whole Browser, on the GL window ----
+
+// The Browser with its page at hand, for crashing the renderer.
+class CrashingBrowser : public Browser {
+ public:
+  std::shared_ptr<HeadlessView> Page() { return client->ReadyBrowser(); }
+};
+
+// Runs frames (the Browser's turn, the texture's upload) until the page texture's top-left pixel
+// has the red channel `red`; false after 20 s.
+bool FramesUntilRed(Browser& browser, int red) {
+  std::vector<uint8_t> pixels(static_cast<size_t>(kWidth) * kHeight * 4);
+  DynamicTexture_GL* texture = GraphicsSystem_GL::browserTexture;
+  const auto end = Clock::now() + std::chrono::seconds(20);
+  while (Clock::now() < end) {
+    browser.Update(0.0);
+    texture->Upload();
+    glBindTexture(GL_TEXTURE_2D, texture->glName);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+    if (std::abs(pixels[2] - red) <= 2) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return false;
+}
+
+void CrashToPicture(benchmark::State& state) {
+  if (!SharedWindow()) {
+    state.SkipWithError("no GL window");
+    return;
+  }
+  const bool killBrowser = state.range(0) == 0;
+  double coldStart = 0;
+  int shade = 0;
+  for (auto _ : state) {
+    // A page read anew after the crash has a shade the page before it never had.
+    auto page = [&](int red) {
+      return ScratchFile("crash.html", "<html><body style='margin:0;background:rgb(" +
+                                           std::to_string(red) + ",0,0)'></body></html>");
+    };
+    const int before = 40 + 2 * (shade++ % 50), after = before + 100;
+    CrashingBrowser browser;  // a new one each time: more than 3 crashes a minute give up
+    auto start = Clock::now();
+    browser.Initialize();
+    browser.LoadURL(page(before).c_str());
+    if (!FramesUntilRed(browser, before)) {
+      state.SkipWithError("the page never showed");
+      break;
+    }
+    coldStart += std::chrono::duration<double>(Clock::now() - start).count();
+    page(after);
+    start = Clock::now();
+    if (killBrowser)
+      kill(browser.GetHeadlessBrowser()->ProcessId(), SIGKILL);
+    else
+      browser.Page()->SendCommand("Page.crash", "{}");
+    if (!FramesUntilRed(browser, after)) {
+      state.SkipWithError("the page never came back");
+      break;
+    }
+    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    browser.Shutdown();
+  }
+  state.counters["cold_start_ms"] = 1000 * coldStart / static_cast<double>(state.iterations());
+}
+BENCHMARK(CrashToPicture)
+    ->ArgName("renderer")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 }  // namespace

@@ -10,6 +10,11 @@
 #include "presentation/BasicMouse.h"
 #include "overlay/PageCursor.h"
 #include "overlay/PageKeyboard.h"
+#include "overlay/CrashRecovery.h"
+#include "overlay/HeadlessBrowser.h"
+#include "overlay/HeadlessView.h"
+#include "overlay/KeyTranslation.h"
+#include "overlay/PageDialogs.h"
 #include "presentation/BasicWindowSystem.h"
 #include "presentation/GraphicsSystem_GL.h"
 
@@ -42,6 +47,13 @@ Browser::Browser() : client(new BrowserClient()) {
   auto pageKeyboard = std::make_unique<PageKeyboard>(*client);
   keyboard = pageKeyboard.get();
   client->AddFeature(std::move(pageKeyboard));
+  auto pageDialogs = std::make_unique<PageDialogs>();
+  dialogs = pageDialogs.get();
+  client->AddFeature(std::move(pageDialogs));
+  auto crashRecovery = std::make_unique<CrashRecovery>();
+  recovery = crashRecovery.get();
+  client->SetCrashRecovery(recovery);
+  client->AddFeature(std::move(crashRecovery));
 }
 
 Browser::~Browser() {
@@ -51,6 +63,12 @@ Browser::~Browser() {
 }
 
 void Browser::Initialize() {
+  std::string error;
+  // Without a browser the overlay stays transparent and every operation is dropped.
+  if (!StartBrowser(error)) client->ReportFailure("cannot start " + error);
+}
+
+bool Browser::StartBrowser(std::string& error) {
   HeadlessBrowser::Settings settings;
   int32_t width, height;
   BrowserClient::GetViewRect(width, height);
@@ -59,9 +77,16 @@ void Browser::Initialize() {
     settings.height = height;
   }
   headless.reset(new HeadlessBrowser(client));
+  return headless->Start(settings, error);
+}
+
+// Main thread: a process is started only here, never from the reader thread that saw the old
+// one die.
+void Browser::Restart(const std::string& url) {
+  headless->Stop();  // joins the dead browser's reader thread: its page is closed by then
+  if (!url.empty()) client->LoadURL(url);  // kept for the new page
   std::string error;
-  // Without a browser the overlay stays transparent and every operation is dropped.
-  if (!headless->Start(settings, error)) client->ReportFailure("cannot start " + error);
+  if (!StartBrowser(error)) recovery->RestartFailed(error);
 }
 
 void Browser::Shutdown() {
@@ -71,6 +96,12 @@ void Browser::Shutdown() {
 
 void Browser::Update(double seconds) {
   for (const auto& feature : client->Features()) feature->Update(seconds);
+  std::string url;
+  if (headless && recovery->TakeRestart(url)) Restart(url);
+}
+
+void Browser::SetDialogHandler(DialogHandler handler) {
+  dialogs->SetHandler(std::move(handler));
 }
 
 bool Browser::IsReady() const {
@@ -95,7 +126,9 @@ bool Browser::IsPageDrawnAt(int32_t x, int32_t y) const {
 }
 
 void Browser::LoadURL(const char* url) {
-  if (url != nullptr) client->LoadURL(url);
+  if (url == nullptr) return;
+  recovery->PageRequested(url);  // after the overlay gave up on a crashing browser: once more
+  client->LoadURL(url);
 }
 
 void Browser::Resize() {

@@ -2,6 +2,9 @@
 // Chromium; every painted image goes into the graphics system's page texture. The window system
 // hands it keyboard, character and mouse events; the game switches pages with LoadURL.
 //
+// The page's JavaScript dialogs are always answered (PageDialogs), and a page whose renderer or
+// browser process died is brought back (CrashRecovery).
+//
 // Every operation below is dropped until the browser is ready (its page exists), except LoadURL:
 // the last page asked for before then is loaded once ready. The input operations are virtual so
 // that tests can stand in for the browser.
@@ -10,11 +13,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "core/System.h"
 #include "overlay/ClickCounter.h"
 #include "presentation/PointerShape.h"
+#include "overlay/JavaScriptDialog.h"
 
 namespace CorvaneEngine {
 
@@ -23,6 +29,9 @@ class EditableFocus;
 class HeadlessBrowser;
 class PageCursor;
 class PageKeyboard;
+class CrashRecovery;
+class HeadlessBrowser;
+class PageDialogs;
 
 class Browser : public System {
  public:
@@ -31,7 +40,8 @@ class Browser : public System {
 
   void Initialize() override;  // starts the browser and creates the page (empty, transparent)
   void Shutdown() override;    // closes the page and ends the browser process
-  void Update(double seconds) override;  // the page features' per-frame work
+  // The page features' per-frame work; starts the browser again after it died under the page.
+  void Update(double seconds) override;
 
   virtual void LoadURL(const char* url);  // UTF-8
   // Lays the page out at the window's current size and reloads it (after a video-mode change).
@@ -55,6 +65,13 @@ class Browser : public System {
   // The shape of the page's CSS cursor under the pointer (Unset until the page told one); the
   // window system shows it, and a game that draws its own pointer may follow it.
   PointerShape GetPointerShape() const;
+
+  // Decides the page's dialogs (alert, confirm, prompt, leave-page): called on the main thread
+  // during a frame, it may answer through the reply then or in a later frame while the page
+  // waits. Empty (the default): alert and leave-page are accepted, confirm and prompt cancelled,
+  // and each dialog is logged.
+  using DialogHandler = std::function<void(const JavaScriptDialog&, DialogReply)>;
+  void SetDialogHandler(DialogHandler handler);
 
   // True once the page exists (it never goes back).
   bool IsReady() const;
@@ -83,6 +100,13 @@ class Browser : public System {
   ClickCounter clicks;
   PageCursor* cursor = nullptr;  // a feature owned by `client`
   PageKeyboard* keyboard = nullptr;  // one of the client's page features
+
+ private:
+  bool StartBrowser(std::string& error);
+  void Restart(const std::string& url);
+
+  PageDialogs* dialogs = nullptr;  // owned by the client, as its features
+  CrashRecovery* recovery = nullptr;
 };
 
 }  // namespace CorvaneEngine

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/OutputStream.h"
+#include "overlay/CrashRecovery.h"
 #include "overlay/HeadlessView.h"
 #include "overlay/PopupHandler.h"
 #include "presentation/BasicWindowSystem.h"
@@ -25,7 +26,7 @@ void BrowserClient::LoadURL(const std::string& url) {
   std::shared_ptr<HeadlessView> page;
   {
     std::lock_guard<std::mutex> guard(lock);
-    if (!ready) {
+    if (!ready || !browser) {  // not created yet, or gone until a restarted browser has one
       keptURL = url;
       hasKeptURL = true;
       return;
@@ -94,14 +95,25 @@ std::shared_ptr<HeadlessPopupHandler> BrowserClient::PopupOpening(
 }
 
 void BrowserClient::BrowserFailed(const std::string& what) {
+  if (crashRecovery != nullptr && crashRecovery->BrowserEnded(what)) return;
   ReportFailure(what);
+}
+
+void BrowserClient::PageCrashed(HeadlessView& view) {
+  if (crashRecovery != nullptr)
+    crashRecovery->PageCrashed(view);
+  else
+    ReportFailure("the page crashed");
 }
 
 void BrowserClient::ReportFailure(const std::string& what) {
   if (failureReported.exchange(true)) return;
   Log << "ERROR: Browser: " << what << std::endl;
   std::fprintf(stderr, "The HTML overlay stays empty: %s\n", what.c_str());
-  // Whatever the page showed last must not stay over the scene.
+  ClearPage();
+}
+
+void BrowserClient::ClearPage() {
   int32_t width, height;
   GetViewRect(width, height);
   if (width > 0 && height > 0) {

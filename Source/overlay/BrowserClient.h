@@ -20,17 +20,26 @@
 
 namespace CorvaneEngine {
 
+class CrashRecovery;
+
 class BrowserClient : public HeadlessBrowserClient {
  public:
   // The ready check: a new reference to the page while ready (null before ready, or after the
   // page closed).
   std::shared_ptr<HeadlessView> ReadyBrowser();
   bool IsReady();
-  // Loads the URL now if ready; otherwise keeps it (the last one wins) for PageCreated.
+  // Loads the URL now if there is a page; otherwise keeps it (the last one wins) for the next
+  // PageCreated (the first page, or the page of a restarted browser).
   void LoadURL(const std::string& url);
-  // Reports a browser that failed to start or died: one log line and one line on standard
-  // error (only for the first failure), and the overlay is made transparent.
+  // Reports a browser that failed to start (or, without a crash recovery, died): one log line
+  // and one line on standard error (only for the first failure), and the overlay is made
+  // transparent.
   void ReportFailure(const std::string& what);
+  // Makes the overlay transparent: whatever the page showed last must not stay over the scene.
+  static void ClearPage();
+  // Who brings the page back after a crash (null: a crash is reported as a failure). Main
+  // thread, before the browser starts.
+  void SetCrashRecovery(CrashRecovery* recovery) { crashRecovery = recovery; }
 
   // Takes a feature on; main thread, before the browser starts (the reader thread reads the list
   // without a lock).
@@ -51,6 +60,7 @@ class BrowserClient : public HeadlessBrowserClient {
   std::shared_ptr<HeadlessPopupHandler> PopupOpening(
       const std::shared_ptr<HeadlessView>& parent) override;
   void BrowserFailed(const std::string& what) override;
+  void PageCrashed(HeadlessView& view) override;
   void PageEvent(HeadlessView& view, const std::string& method,
                  const nlohmann::json& params) override;
 
@@ -62,6 +72,7 @@ class BrowserClient : public HeadlessBrowserClient {
   bool hasKeptURL = false;
   std::atomic<bool> failureReported{false};
   std::vector<std::unique_ptr<PageFeature>> features;
+  CrashRecovery* crashRecovery = nullptr;  // one of `features`
 };
 
 }  // namespace CorvaneEngine

@@ -37,6 +37,10 @@ constexpr int kStopGraceMilliseconds = 2000;
 // How long the browser may take to show its first page. It needs well under a second; a binary
 // that has not answered by then never will.
 constexpr int kStartSeconds = 10;
+// How long a popup that shows an empty page (window.open('') or 'about:blank') may take to be
+// sent somewhere by its opener's script before it is closed. A script that sends it on does so
+// at once or after a short wait; one that only writes into it makes a page that no one sees.
+constexpr auto kBlankPopupGrace = std::chrono::seconds(1);
 
 std::string Text(const Json& object, const char* key) {
   if (!object.is_object()) return std::string();
@@ -82,6 +86,8 @@ struct HeadlessBrowser::Impl {
     std::shared_ptr<HeadlessView> view;
     std::shared_ptr<HeadlessPopupHandler> handler;
     std::string lastUrl;
+    bool blank = false;  // on its empty first page, closed at `closeAt` unless it moves on
+    std::chrono::steady_clock::time_point closeAt;
   };
 
   HeadlessBrowserClient* client;
@@ -118,6 +124,7 @@ struct HeadlessBrowser::Impl {
   void TargetCreated(const Json& info);
   void PopupUrl(const std::string& targetId, const std::string& url);
   void TargetGone(const std::string& targetId);
+  int CloseBlankPopups();
   void CloseOverlay();
   void PaintPendingFrame();
 };
@@ -221,8 +228,9 @@ void HeadlessBrowser::Impl::Run() {
   std::string text;
   bool ended = false;  // the browser was ended here: its pipe's end is no news
   for (;;) {
-    // Until the page exists the wait is bounded: a browser that never answers is ended.
-    int waitLimit = -1;
+    // The wait ends when a blank popup is due to close, and until the page exists it is bounded
+    // anyway: a browser that never answers is ended.
+    int waitLimit = CloseBlankPopups();
     if (!view) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           startDeadline - std::chrono::steady_clock::now());
@@ -323,7 +331,10 @@ void HeadlessBrowser::Impl::Handle(std::string& text) {
   } else if (method == "Target.detachedFromTarget") {
     if (!overlaySession.empty() && Text(params, "sessionId") == overlaySession) CloseOverlay();
   } else if (method == "Target.targetCrashed") {
-    if (Text(params, "targetId") == overlayTarget) client->BrowserFailed("the page crashed");
+    if (Text(params, "targetId") == overlayTarget && view && !viewClosed) {
+      hasPendingFrame = false;  // a picture of the dead page must not follow the news of its end
+      client->PageCrashed(*view);
+    }
   } else if (!overlaySession.empty() && Text(message, "sessionId") == overlaySession && view &&
              !viewClosed && !method.empty()) {
     client->PageEvent(*view, method, params);
@@ -385,15 +396,23 @@ void HeadlessBrowser::Impl::TargetCreated(const Json& info) {
     popupView->Close();
     return;
   }
-  popups[targetId] = Popup{popupView, handler, std::string()};
+  popups[targetId] = Popup{popupView, handler, std::string(), false, {}};
   PopupUrl(targetId, Text(info, "url"));
 }
 
 void HeadlessBrowser::Impl::PopupUrl(const std::string& targetId, const std::string& url) {
   auto found = popups.find(targetId);
   // A popup starts out empty or on about:blank before it navigates to its target.
-  if (found == popups.end() || url.empty() || url == "about:blank") return;
+  if (found == popups.end() || url.empty()) return;
   Popup& popup = found->second;
+  if (url == "about:blank") {
+    if (!popup.blank && popup.lastUrl.empty()) {
+      popup.blank = true;
+      popup.closeAt = std::chrono::steady_clock::now() + kBlankPopupGrace;
+    }
+    return;
+  }
+  popup.blank = false;
   if (url == popup.lastUrl) return;
   popup.lastUrl = url;
   std::shared_ptr<HeadlessPopupHandler> handler = popup.handler;  // the call may close it
@@ -405,6 +424,25 @@ void HeadlessBrowser::Impl::TargetGone(const std::string& targetId) {
   openPages = static_cast<int32_t>(pages.size());
   popups.erase(targetId);
   if (targetId == overlayTarget) CloseOverlay();
+}
+
+// Closes the popups whose empty page had its time; answers the milliseconds until the next one
+// is due (-1: none), as the reader's wait limit.
+int HeadlessBrowser::Impl::CloseBlankPopups() {
+  const auto now = std::chrono::steady_clock::now();
+  int next = -1;
+  for (auto& [targetId, popup] : popups) {
+    if (!popup.blank) continue;
+    if (now >= popup.closeAt) {
+      popup.blank = false;  // closed once; the browser reports it gone
+      popup.view->Close();
+      continue;
+    }
+    int left = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(popup.closeAt - now).count() + 1);
+    if (next < 0 || left < next) next = left;
+  }
+  return next;
 }
 
 void HeadlessBrowser::Impl::CloseOverlay() {

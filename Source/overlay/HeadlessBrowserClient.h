@@ -39,8 +39,10 @@ class HeadlessBrowserClient {
   // The page opened a popup; the answer handles its navigations (null: it is closed at once).
   virtual std::shared_ptr<HeadlessPopupHandler> PopupOpening(
       const std::shared_ptr<HeadlessView>& parent) = 0;
-  // The browser process or the page's renderer died; `what` says which.
+  // The browser process died, or never answered; `what` says which.
   virtual void BrowserFailed(const std::string& what) = 0;
+  // The page's renderer crashed; the page stays (and may be loaded again) in the same browser.
+  virtual void PageCrashed(HeadlessView& /*view*/) { BrowserFailed("the page crashed"); }
   // Any other event of the page's own protocol session (dialogs, console, bindings...), in the
   // order the browser sent them. `params` is valid only during the call.
   virtual void PageEvent(HeadlessView& /*view*/, const std::string& /*method*/,

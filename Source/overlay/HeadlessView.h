@@ -24,7 +24,8 @@ class DevToolsPipe;
 // The page's pictures: every frame, as PNG (the only format with alpha).
 constexpr char kScreencastParameters[] = "{\"format\":\"png\",\"everyNthFrame\":1}";
 
-class HeadlessView {
+// Made only through std::make_shared, so that a holder of a reference may keep a weak one.
+class HeadlessView : public std::enable_shared_from_this<HeadlessView> {
  public:
   enum class KeyEventType { KeyDown, KeyUp, Char };
   enum class MouseButton { Left, Middle, Right };

@@ -6,19 +6,7 @@
 #include <SDL_keysym.h>
 #include <signal.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <nlohmann/json.hpp>
-#include <thread>
-
-#include "GraphicsTestSupport.h"
-#include "overlay/Browser.h"
-#include "overlay/BrowserClient.h"
-#include "overlay/HeadlessView.h"
-#include "presentation/DynamicTexture_GL.h"
-#include "overlay/FileURL.h"
+#include "OverlayTestSupport.h"
 #include "overlay/HeadlessBrowser.h"
 #include "presentation/BasicKeyboard.h"
 #include "presentation/InputSystem_SDL.h"
@@ -26,139 +14,10 @@
 using CorvaneEngine::Browser;
 using CorvaneEngine::GraphicsSystem_GL;
 
-namespace {
-
-struct Bgra {
-  int b, g, r, a;
-  bool operator==(const Bgra& o) const {
-    return std::abs(b - o.b) <= 2 && std::abs(g - o.g) <= 2 && std::abs(r - o.r) <= 2 &&
-           std::abs(a - o.a) <= 2;
-  }
-};
-std::ostream& operator<<(std::ostream& out, const Bgra& c) {
-  return out << "bgra(" << c.b << "," << c.g << "," << c.r << "," << c.a << ")";
-}
-
-const Bgra kClear{0, 0, 0, 0};
-const Bgra kGreen{0, 255, 0, 255};
-const Bgra kRed{0, 0, 255, 255};
-const Bgra kBlue{255, 0, 0, 255};
-
-// A page element: an absolutely placed box of a colour, optionally with an id.
-std::string Box(int x, int y, int w, int h, const std::string& colour, const std::string& id = "",
-                const std::string& position = "absolute") {
-  return "<div" + (id.empty() ? std::string() : " id=" + id) + " style=\"position:" + position +
-         ";left:" + std::to_string(x) + "px;top:" + std::to_string(y) +
-         "px;width:" + std::to_string(w) + "px;height:" + std::to_string(h) +
-         "px;background:" + colour + "\"></div>";
-}
-
-// The overlay with its page in reach, so tests can read what the page recorded.
-class PageBrowser : public Browser {
- public:
-  // The value of a script expression in the page ("" when there is no answer within 10 s).
-  std::string Evaluate(const std::string& expression) {
-    std::shared_ptr<CorvaneEngine::HeadlessView> page = client->ReadyBrowser();
-    if (!page) return "";
-    auto answer = std::make_shared<std::pair<bool, std::string>>();
-    auto mutex = std::make_shared<std::mutex>();
-    auto answered = std::make_shared<std::condition_variable>();
-    nlohmann::json params{{"expression", expression}, {"returnByValue", true}};
-    page->SendCommand("Runtime.evaluate", params.dump(), [=](const nlohmann::json& reply) {
-      std::lock_guard<std::mutex> guard(*mutex);
-      *answer = {true, reply["result"]["result"].value("value", "")};
-      answered->notify_all();
-    });
-    std::unique_lock<std::mutex> guard(*mutex);
-    answered->wait_for(guard, std::chrono::seconds(10), [&] { return answer->first; });
-    return answer->second;
-  }
-};
-
-class BrowserOverlayTest : public CorvaneTest::GraphicsTest {
- protected:
-  void SetUp() override {
-    GraphicsTest::SetUp();
-    if (HasFatalFailure()) return;
-    // The browser's profile, and the empty page it starts on, go where a path needs escaping.
-    setenv("TMPDIR", scratch.Write("temp #1/.keep", "").parent_path().c_str(), 1);
-    browser = new PageBrowser();
-    Browser::instance = browser;
-    engine->AddSystem(browser);
-  }
-
-  void TearDown() override {
-    GraphicsTest::TearDown();  // shuts down and deletes the browser with the other Systems
-    unsetenv("TMPDIR");
-    EXPECT_EQ(nullptr, Browser::instance);
-  }
-
-  // A page of that body in the scratch folder. Its URL is percent-encoded: written raw into a
-  // link, the non-ASCII bytes of a folder name would be read in the page's own encoding, which a
-  // file without a charset does not declare.
-  std::string Url(const std::string& name, const std::string& body) {
-    scratch.Write(name, "<!DOCTYPE html><html><body style=\"margin:0\">" + body + "</body>");
-    return CorvaneEngine::FileURL(scratch.Path().c_str(), ("/" + name).c_str()).CStr();
-  }
-
-  // The window's events, then the page texture's upload as a frame does it, then the texture as
-  // the GL holds it. (No drawing or swapping: the page texture alone is under test.)
-  void Frame() {
-    window->Update(0.0);
-    auto now = std::chrono::steady_clock::now();
-    browser->Update(std::chrono::duration<double>(now - lastFrame).count());
-    lastFrame = now;
-    CorvaneEngine::DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
-    page->Upload();
-    width = page->width;
-    height = page->height;
-    pixels.assign(static_cast<size_t>(width) * height * 4, 0);
-    glBindTexture(GL_TEXTURE_2D, page->glName);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
-    graphics->ResetTextureBindings();
-  }
-
-  Bgra At(int x, int yFromTop) const {
-    const uint8_t* p = &pixels[(static_cast<size_t>(yFromTop) * width + x) * 4];
-    return {p[0], p[1], p[2], p[3]};
-  }
-
-  // Runs frames until the condition holds (false after a generous limit).
-  bool FramesUntil(const std::function<bool()>& condition, int seconds = 20) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-      Frame();
-      if (condition()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-  }
-
-  bool Shows(int x, int y, Bgra colour) {
-    return FramesUntil([&] { return At(x, y) == colour; });
-  }
-
-  // Once the browser is ready, loads the page and waits for its first picture.
-  bool Load(const std::string& url, int x, int y, Bgra first) {
-    if (!FramesUntil([&] { return browser->IsReady(); })) return false;
-    browser->LoadURL(url.c_str());
-    return Shows(x, y, first);
-  }
-
-  // Points at (x, y) first: the keyboard focus follows the pointer on a bare X server.
-  void Xdo(int x, int y, const std::string& arguments) {
-    std::string move = "mousemove --window " + std::to_string(window->GetWindowHandle()) + " " +
-                       std::to_string(x) + " " + std::to_string(y) + " ";
-    ASSERT_EQ(0, CorvaneTest::RunCommand("xdotool " + move + arguments)) << arguments;
-  }
-
-  PageBrowser* browser = nullptr;
-  std::chrono::steady_clock::time_point lastFrame = std::chrono::steady_clock::now();
-  int width = 0, height = 0;
-  std::vector<uint8_t> pixels;
-};
-
-}  // namespace
+using CorvaneTest::BrowserOverlayTest;
+using namespace CorvaneTest::OverlayColours;
+using CorvaneTest::Bgra;
+using CorvaneTest::Box;
 
 TEST_F(BrowserOverlayTest, PageKeptBeforeReadyArrivesWithStraightAlphaAtItsPlace) {
   // Asked for at once, long before the browser has its page: carried out when it is ready.
@@ -338,8 +197,6 @@ TEST_F(BrowserOverlayTest, PopupsReplaceTheOverlayPageAndNoneStaysOpen) {
                                           "background:red\">x</a>");
   // Told apart from the first target by its colour, so no intermediate picture must be caught.
   std::string target2 = Url("target2.html", Box(0, 0, 50, 50, "rgb(0,255,0)"));
-  std::string opener =
-      Url("open.html", "<script>setTimeout(()=>window.open('" + target2 + "'),200)</script>");
   ASSERT_TRUE(Load(link, 5, 5, kRed));
   auto onePage = [&] {
     CorvaneEngine::HeadlessBrowser* headless = browser->GetHeadlessBrowser();
@@ -348,9 +205,19 @@ TEST_F(BrowserOverlayTest, PopupsReplaceTheOverlayPageAndNoneStaysOpen) {
   Xdo(20, 20, "click 1");
   EXPECT_TRUE(Shows(5, 5, kBlue)) << "link target shown in the overlay";
   EXPECT_TRUE(onePage());
-  browser->LoadURL(opener.c_str());
-  EXPECT_TRUE(Shows(5, 5, kGreen)) << "window.open target shown in the overlay";
-  EXPECT_TRUE(onePage());
+  // Each opener's popups go; a popup sent on by script shows its target in the overlay; blank
+  // ones (also one written into) are closed, and their opener, turned red, stays.
+  for (auto [name, script, shown] :
+       {std::tuple{"open", "setTimeout(()=>window.open('" + target2 + "'),200)", kGreen},
+        {"blank then sent on", "var w=window.open('');w.location='" + target + "'", kBlue},
+        {"three blank",
+         "var a=window.open(''),b=window.open('about:blank'),c=window.open('');"
+         "c.document.write('x');if(a&&b&&c)document.body.style.background='red'",
+         kRed}}) {
+    browser->LoadURL(Url(std::string(name) + ".html", "<script>" + script + "</script>").c_str());
+    EXPECT_TRUE(Shows(5, 5, shown)) << name;
+    EXPECT_TRUE(onePage()) << name;
+  }
 }
 
 TEST_F(BrowserOverlayTest, AModeChangeReloadsThePageAtTheNewSizeAndShutdownEndsTheBrowser) {
