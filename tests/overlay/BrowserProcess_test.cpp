@@ -27,43 +27,12 @@
 #include "overlay/HeadlessBrowserClient.h"
 
 using CorvaneEngine::Browser;
+using CorvaneTest::CapturedStderr;
+using CorvaneTest::LogFile;
+using CorvaneTest::WaitUntil;
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& condition, int seconds = 20) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-// Standard error of this process, sent into a file until Text() or the end of the object.
-class CapturedStderr {
- public:
-  explicit CapturedStderr(const std::filesystem::path& file) : path(file), saved(dup(2)) {
-    fflush(stderr);
-    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(fd, 2);
-    close(fd);
-  }
-  ~CapturedStderr() { Text(); }
-  // Read from the file, so polling it shares no memory with the thread that writes.
-  bool Says(const std::string& text) const {
-    return CorvaneTest::ReadFile(path).find(text) != std::string::npos;
-  }
-  std::string Text() {
-    if (saved >= 0) fflush(stderr), dup2(saved, 2), close(saved), saved = -1;
-    return CorvaneTest::ReadFile(path);
-  }
-
- private:
-  std::filesystem::path path;
-  int saved;
-};
-
-// The state and parent of a process from /proc (false when it is gone).
 bool Stat(pid_t pid, char& state, int& parent) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
   std::string line;
@@ -214,25 +183,6 @@ TEST(BrowserProcess, KillingTheGameWithSigkillLeavesNoBrowserProcess) {
   }
 }
 
-namespace {
-
-// Sends the engine's log into a file, which a test may read while another thread writes.
-class LogFile {
- public:
-  explicit LogFile(const std::filesystem::path& file) : path(file), out(file) {
-    CorvaneEngine::Log.Redirect(&out, 0);
-  }
-  ~LogFile() { CorvaneEngine::Log.Redirect(nullptr, CorvaneEngine::OutputStream::Silent); }
-  bool Says(const std::string& text) const {
-    return CorvaneTest::ReadFile(path).find(text) != std::string::npos;
-  }
-
- private:
-  std::filesystem::path path;
-  std::ofstream out;
-};
-
-}  // namespace
 
 TEST(BrowserProcess, APageThatCannotLoadIsLoggedWithItsUrlAndTheBrowsersReason) {
   unsetenv("CORVANE_BROWSER");

@@ -162,41 +162,6 @@ class BrowserOverlayTest : public GraphicsTest {
   std::vector<uint8_t> pixels;
 };
 
-// Sends the engine's log into a file, which a test may read while the browser thread writes.
-class LogFile {
- public:
-  explicit LogFile(const std::filesystem::path& file) : path(file), out(file) {
-    CorvaneEngine::Log.Redirect(&out, 0);
-  }
-  ~LogFile() { CorvaneEngine::Log.Redirect(nullptr, CorvaneEngine::OutputStream::Silent); }
-  std::string Text() const { return ReadFile(path); }
-  bool Says(const std::string& text) const { return Text().find(text) != std::string::npos; }
-
- private:
-  std::filesystem::path path;
-  std::ofstream out;
-};
-
-// Standard error of this process, sent into a file until Text() or the end of the object.
-class CapturedStderr {
- public:
-  explicit CapturedStderr(const std::filesystem::path& file) : path(file), saved(dup(2)) {
-    fflush(stderr);
-    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(fd, 2);
-    close(fd);
-  }
-  ~CapturedStderr() { Text(); }
-  std::string Text() {
-    if (saved >= 0) fflush(stderr), dup2(saved, 2), close(saved), saved = -1;
-    return ReadFile(path);
-  }
-
- private:
-  std::filesystem::path path;
-  int saved;
-};
-
 // The renderer processes among the descendants of `process` (the browser): a renderer's command
 // line has "--type=renderer".
 inline std::vector<pid_t> RendererProcesses(pid_t process) {

@@ -1,13 +1,16 @@
 #include "TestSupport.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <thread>
 
 #include "core/OutputStream.h"
 #include "core/ReportError.h"
@@ -34,14 +37,17 @@ std::filesystem::path ScratchDir::Write(const std::string& relative,
   return file;
 }
 
-ChangeDir::ChangeDir(const std::filesystem::path& to)
-    : previous(std::filesystem::current_path()) {
+ChangeDir::ChangeDir(const std::filesystem::path& to) : previous(std::filesystem::current_path()) {
   std::filesystem::current_path(to);
 }
 
-ChangeDir::~ChangeDir() { std::filesystem::current_path(previous); }
+ChangeDir::~ChangeDir() {
+  std::filesystem::current_path(previous);
+}
 
-CapturedLog::CapturedLog() { CorvaneEngine::Log.Redirect(&stream, 0); }
+CapturedLog::CapturedLog() {
+  CorvaneEngine::Log.Redirect(&stream, 0);
+}
 
 CapturedLog::~CapturedLog() {
   CorvaneEngine::Log.Redirect(nullptr, CorvaneEngine::OutputStream::Silent);
@@ -56,7 +62,9 @@ std::vector<std::string> CapturedLog::Lines() const {
 
 namespace {
 std::vector<std::string> reports;
-void Collect(const char* text) { reports.emplace_back(text); }
+void Collect(const char* text) {
+  reports.emplace_back(text);
+}
 }  // namespace
 
 CapturedErrorReports::CapturedErrorReports() {
@@ -64,9 +72,47 @@ CapturedErrorReports::CapturedErrorReports() {
   CorvaneEngine::SetErrorReportHandler(&Collect);
 }
 
-CapturedErrorReports::~CapturedErrorReports() { CorvaneEngine::SetErrorReportHandler(nullptr); }
+CapturedErrorReports::~CapturedErrorReports() {
+  CorvaneEngine::SetErrorReportHandler(nullptr);
+}
 
-const std::vector<std::string>& CapturedErrorReports::Reports() const { return reports; }
+const std::vector<std::string>& CapturedErrorReports::Reports() const {
+  return reports;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int seconds) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+LogFile::LogFile(const std::filesystem::path& file) : path(file), out(file) {
+  CorvaneEngine::Log.Redirect(&out, 0);
+}
+
+LogFile::~LogFile() {
+  CorvaneEngine::Log.Redirect(nullptr, CorvaneEngine::OutputStream::Silent);
+}
+
+CapturedStderr::CapturedStderr(const std::filesystem::path& file) : path(file), saved(dup(2)) {
+  fflush(stderr);
+  int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  dup2(fd, 2);
+  close(fd);
+}
+
+std::string CapturedStderr::Text() {
+  if (saved >= 0) {
+    fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    saved = -1;
+  }
+  return ReadFile(path);
+}
 
 std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
