@@ -333,6 +333,26 @@ TEST(ObjReader, LargeFilesKeepOneNumberingAcrossTheSplit) {
   EXPECT_NE(log.Text().find(" 1 faces left out"), std::string::npos) << log.Text();
 }
 
+// When most of a large file is faces, both threads make corners at once over references that
+// are still to be read; every corner must still come from its own face.
+TEST(ObjReader, LargeFilesOfFacesKeepEveryFace) {
+  ScratchDir dir("obj-faces");
+  std::string text;
+  for (int i = 1; i <= 100; ++i) text += "v " + std::to_string(i) + " 0 0\n";
+  const int faces = 400000;  // about 8 MB
+  for (int f = 0; f < faces; ++f) {
+    const int a = f % 98 + 1;
+    text +=
+        "f " + std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + 2) + "\n";
+  }
+  Data data = ReadObjText(dir, text);
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(data->vertexCount, 3u * faces);
+  for (uint32_t c = 0; c < data->vertexCount; ++c) {
+    ASSERT_EQ(data->vertices[c].position[0], static_cast<float>(c / 3 % 98 + 1 + c % 3)) << c;
+  }
+}
+
 namespace {
 std::string Kmdl(uint32_t count, size_t vertexBytes) {
   std::string bytes(reinterpret_cast<const char*>(&count), 4);
