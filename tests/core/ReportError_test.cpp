@@ -64,14 +64,16 @@ TEST(ReportError, ABoxOnTheDisplayIsClosedWithItsButton) {
   std::thread closer([&] {
     // Click the OK button of the box titled "Error" as a user would, until the call returns: a
     // click that comes before the box is ready for it is lost.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!returned && std::chrono::steady_clock::now() < giveUp) {
-      clicks += CorvaneTest::RunCommand(
-                    "w=$(xdotool search --name '^Error$' 2>/dev/null | head -1) && [ -n \"$w\" ] "
-                    "&& eval $(xdotool getwindowgeometry --shell $w) && xdotool mousemove "
-                    "--window $w $((WIDTH / 2)) $((HEIGHT - 29)) click 1") == 0;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    CorvaneTest::WaitUntil(
+        [&] {
+          clicks +=
+              CorvaneTest::RunCommand(
+                  "w=$(xdotool search --name '^Error$' 2>/dev/null | head -1) && "
+                  "[ -n \"$w\" ] && eval $(xdotool getwindowgeometry --shell $w) && "
+                  "xdotool mousemove --window $w $((WIDTH / 2)) $((HEIGHT - 29)) click 1") == 0;
+          return returned.load();
+        },
+        30);
   });
   testing::internal::CaptureStderr();
   REPORT_ERROR("a box");
@@ -90,7 +92,9 @@ TEST(Log, SilentByDefaultAndSpeaksWhenRedirected) {
 
   std::ostringstream target;
   Log.Redirect(&target, 0);
-  Log << "Resource Error: " << "x.wav" << " does not exist." << std::endl;
+  Log << "Resource Error: "
+      << "x.wav"
+      << " does not exist." << std::endl;
   Log.Redirect(nullptr, OutputStream::Silent);
   EXPECT_EQ("Resource Error: x.wav does not exist.\n", target.str());
 }
@@ -126,7 +130,8 @@ TEST(Log, EnvironmentMakesTheProgramLogSpeak) {
 
 TEST(Log, DISABLED_WritesOneLine) {
   // Helper for the test above: writes one line through the real Log.
-  Log << "WARNING: " << "spoken" << std::endl;
+  Log << "WARNING: "
+      << "spoken" << std::endl;
 }
 
 }  // namespace

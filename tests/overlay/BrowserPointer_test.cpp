@@ -9,8 +9,7 @@
 #include <map>
 #include <thread>
 
-#include "GraphicsTestSupport.h"
-#include "overlay/Browser.h"
+#include "OverlayTestSupport.h"
 #include "overlay/ClickCounter.h"
 #include "presentation/DynamicTexture_GL.h"
 #include "presentation/MouseSystem_SDL.h"
@@ -52,14 +51,11 @@ CursorImage Read(Display* display) {
   return image;
 }
 
-class BrowserPointerTest : public CorvaneTest::GraphicsTest {
+class BrowserPointerTest : public CorvaneTest::BrowserOverlayTest {
  protected:
   void SetUp() override {
-    GraphicsTest::SetUp();
+    BrowserOverlayTest::SetUp();
     if (HasFatalFailure()) return;
-    browser = new Browser();
-    Browser::instance = browser;
-    engine->AddSystem(browser);
     display = XOpenDisplay(nullptr);
     ASSERT_NE(nullptr, display);
     int event, error;
@@ -68,43 +64,18 @@ class BrowserPointerTest : public CorvaneTest::GraphicsTest {
 
   void TearDown() override {
     if (display != nullptr) XCloseDisplay(display);
-    GraphicsTest::TearDown();
+    BrowserOverlayTest::TearDown();
   }
 
   // A page of that body; once the browser is ready, loaded, and shown (its box at 0,0 red).
   bool Load(const std::string& body) {
-    std::string url = "file://" + scratch
-                                      .Write("page.html",
-                                             "<!DOCTYPE html><html><body style=\"margin:0\">"
-                                             "<div id=r style=\"position:fixed;left:0;top:0;"
-                                             "width:8px;height:8px;background:red\"></div>" +
-                                                 body + "</body>")
-                                      .string();
+    std::string url = Url("page.html",
+                          "<div id=r style=\"position:fixed;left:0;top:0;width:8px;height:8px;"
+                          "background:red\"></div>" +
+                              body);
     if (!FramesUntil([&] { return browser->IsReady(); })) return false;
     browser->LoadURL(url.c_str());
     return Shows(2, 2, 255, 0);
-  }
-
-  // A frame: the window's events and pointer shape, the page features, the page texture.
-  void Frame() {
-    window->Update(0.0);
-    browser->Update(0.0);
-    CorvaneEngine::DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
-    page->Upload();
-    pixels.assign(static_cast<size_t>(page->width) * page->height * 4, 0);
-    glBindTexture(GL_TEXTURE_2D, page->glName);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
-    graphics->ResetTextureBindings();
-  }
-
-  bool FramesUntil(const std::function<bool()>& condition, int seconds = 20) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-      Frame();
-      if (condition()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
   }
 
   // Whether the page's pixel becomes that red and green (the pages report in those two).
@@ -140,11 +111,8 @@ class BrowserPointerTest : public CorvaneTest::GraphicsTest {
       XDefineCursor(display, own, cursor);
       XSync(display, False);
       CursorImage& image = images[glyph];
-      auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-      while (((image = Read(display)).Blank() || image == previous) &&
-             std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
+      CorvaneTest::WaitUntil(
+          [&] { return !(image = Read(display)).Blank() && !(image == previous); });
       previous = image;
       XFreeCursor(display, cursor);
     }
@@ -153,9 +121,7 @@ class BrowserPointerTest : public CorvaneTest::GraphicsTest {
     return images;
   }
 
-  Browser* browser = nullptr;
   Display* display = nullptr;
-  std::vector<uint8_t> pixels;
 };
 
 }  // namespace

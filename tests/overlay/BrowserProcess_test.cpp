@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -149,7 +150,9 @@ TEST(BrowserChild, StartsTheBrowserAndWaitsToBeKilled) {
   ASSERT_TRUE(WaitUntil([&] { return browser.IsReady(); }));
   std::printf("READY\n");
   std::fflush(stdout);
-  std::this_thread::sleep_for(std::chrono::seconds(60));
+  // Waits to be killed; also ends with the test that started it.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  pause();
 }
 
 TEST(BrowserProcess, KillingTheGameWithSigkillLeavesNoBrowserProcess) {
@@ -182,7 +185,6 @@ TEST(BrowserProcess, KillingTheGameWithSigkillLeavesNoBrowserProcess) {
     EXPECT_TRUE(WaitUntil([&] { return !Alive(process); })) << "process " << process << " lives";
   }
 }
-
 
 TEST(BrowserProcess, APageThatCannotLoadIsLoggedWithItsUrlAndTheBrowsersReason) {
   unsetenv("CORVANE_BROWSER");

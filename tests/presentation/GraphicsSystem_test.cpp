@@ -135,10 +135,8 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneDrawingAndLeavesNo
     ResourceManager::instance->GetStatus(NameHash("green.png"));
     locked = true;
   });
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!locked && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_TRUE(locked) << "the resource lock is still held";
+  EXPECT_TRUE(CorvaneTest::WaitUntil([&] { return locked.load(); }))
+      << "the resource lock is still held";
   if (!locked) ResourceManager::instance->RestoreAllGpuObjects();  // lets the thread finish
   other.join();
 

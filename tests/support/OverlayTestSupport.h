@@ -129,13 +129,12 @@ class BrowserOverlayTest : public GraphicsTest {
 
   // Runs frames until the condition holds (false after a generous limit).
   bool FramesUntil(const std::function<bool()>& condition, int seconds = 20) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-      Frame();
-      if (condition()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return WaitUntil(
+        [&] {
+          Frame();
+          return condition();
+        },
+        seconds);
   }
 
   bool Shows(int x, int y, Bgra colour) {
