@@ -49,24 +49,24 @@
 #include "objects/ObjectManager.h"
 #include "overlay/Browser.h"
 #include "overlay/BrowserClient.h"
+#include "overlay/DevToolsPipe.h"
+#include "overlay/HeadlessBrowser.h"
+#include "overlay/HeadlessBrowserClient.h"
+#include "overlay/HeadlessView.h"
+#include "overlay/PageImageDecoder.h"
 #include "presentation/Camera.h"
+#include "presentation/DynamicTexture_GL.h"
 #include "presentation/GraphicsGlobals.h"
+#include "presentation/GraphicsSystem_GL.h"
 #include "presentation/InputSystem_SDL.h"
 #include "presentation/Renderable_GL.h"
+#include "presentation/WindowSystem_SDL.h"
 #include "resources/MeshLoader_GL.h"
 #include "resources/NameHash.h"
 #include "resources/ResourceManager.h"
 #include "resources/TextureLoader_GL.h"
 #include "sound/SoundLoader_AL.h"
 #include "sound/SoundSystem_AL.h"
-#include "overlay/DevToolsPipe.h"
-#include "overlay/HeadlessBrowser.h"
-#include "overlay/HeadlessBrowserClient.h"
-#include "overlay/HeadlessView.h"
-#include "overlay/PageImageDecoder.h"
-#include "presentation/DynamicTexture_GL.h"
-#include "presentation/GraphicsSystem_GL.h"
-#include "presentation/WindowSystem_SDL.h"
 // The private Xvfb of the test suites, compiled in: the upload case starts its own display.
 #include "../tests/support/VirtualDisplay.cpp"
 
@@ -101,11 +101,10 @@ std::string AnimatedPage() {
 
 // ---- The reference: the shell's own screencast, read and acknowledged, nothing decoded ----
 
-// Frames per second of the shell's own screencast of the page over kSampleSeconds; 0, with the
-// reason in `error`, when the shell cannot be started.
-double ShellFramesPerSecond(const std::string& url, std::string& error) {
-  DevToolsPipe pipe;
-  std::string dir = std::filesystem::temp_directory_path().string() + "/corvane-bench-XXXXXX";
+// Starts the bare shell on the pipe with the page at `url`, its profile in a new folder `dir`
+// (the caller removes it): the reference the overlay is measured against.
+bool StartShell(DevToolsPipe& pipe, const std::string& url, std::string& dir, std::string& error) {
+  dir = std::filesystem::temp_directory_path().string() + "/corvane-bench-XXXXXX";
   mkdtemp(&dir[0]);
   std::vector<std::string> arguments = {HeadlessBrowser::DefaultBinary(),
                                         "--headless",
@@ -120,7 +119,15 @@ double ShellFramesPerSecond(const std::string& url, std::string& error) {
                                         "--window-size=1280,720"};
   if (geteuid() == 0) arguments.push_back("--no-sandbox");
   arguments.push_back(url);
-  if (!pipe.Start(arguments, error)) return 0.0;
+  return pipe.Start(arguments, error);
+}
+
+// Frames per second of the shell's own screencast of the page over kSampleSeconds; 0, with the
+// reason in `error`, when the shell cannot be started.
+double ShellFramesPerSecond(const std::string& url, std::string& error) {
+  DevToolsPipe pipe;
+  std::string dir;
+  if (!StartShell(pipe, url, dir, error)) return 0.0;
   pipe.Send("Target.setDiscoverTargets", "{\"discover\":true}", "");
   std::string message, session;
   int32_t attach = 0;
@@ -255,8 +262,8 @@ class DemoWithPage {
   bool Open() {
     display.reset(new CorvaneTest::VirtualDisplay(kWidth, kHeight));
     if (!display->Ok()) return false;
-    folder = std::filesystem::temp_directory_path() / ("corvane-demo-bench-" +
-                                                       std::to_string(getpid()));
+    folder =
+        std::filesystem::temp_directory_path() / ("corvane-demo-bench-" + std::to_string(getpid()));
     std::filesystem::remove_all(folder);
     std::filesystem::copy(CORVANE_SOURCE_DIR "/Game", folder,
                           std::filesystem::copy_options::recursive);
@@ -524,22 +531,8 @@ BoxColour AfterPress(int press) {
 void ShellKeyToPicture(benchmark::State& state) {
   DevToolsPipe pipe;
   std::string error;
-  std::string dir = std::filesystem::temp_directory_path().string() + "/corvane-bench-XXXXXX";
-  mkdtemp(&dir[0]);
-  std::vector<std::string> arguments = {HeadlessBrowser::DefaultBinary(),
-                                        "--headless",
-                                        "--remote-debugging-pipe",
-                                        "--no-first-run",
-                                        "--disable-background-networking",
-                                        "--disable-component-update",
-                                        "--disable-sync",
-                                        "--disable-gpu",
-                                        "--force-device-scale-factor=1",
-                                        "--user-data-dir=" + dir,
-                                        "--window-size=1280,720"};
-  if (geteuid() == 0) arguments.push_back("--no-sandbox");
-  arguments.push_back(KeyPage());
-  if (!pipe.Start(arguments, error)) {
+  std::string dir;
+  if (!StartShell(pipe, KeyPage(), dir, error)) {
     state.SkipWithError(error.c_str());
     return;
   }
