@@ -14,7 +14,6 @@
 #include <string>
 
 #include "core/AtomicFile.h"
-#include "core/RegularFile.h"
 #include "objects/XMLReader.h"
 #include "objects/XMLWriter.h"
 
@@ -102,11 +101,11 @@ void ConfigData::Load() {
 // The next save replaces the file with the defaults; the user's file, whatever is wrong with it,
 // is copied beside it first so that nothing of it is lost.
 void ConfigData::KeepDamagedCopy(const XMLReader& reader) {
-  std::string contents, copy, reason;
+  std::string copy, reason;
   struct stat info;
   mode_t mode = ::stat(fileName, &info) == 0 ? (info.st_mode & 0777) : 0600;
-  bool kept = ReadRegularFile(fileName, contents, &reason) &&
-              WriteFileUnderFreeName(std::string(fileName) + ".damaged", contents.data(),
+  const std::string& contents = reader.DamagedText();
+  bool kept = WriteFileUnderFreeName(std::string(fileName) + ".damaged", contents.data(),
                                      contents.size(), mode, &copy, &reason);
   std::cerr << fileName << ": " << reader.ParseError() << ", line " << reader.ParseErrorLine()
             << "; " << (kept ? "kept as " + BaseNameOf(copy) : "could not keep a copy: " + reason)

@@ -19,6 +19,7 @@ XMLReader::XMLReader(const SharedString& fileName) : XMLSerializer(Reading, file
     return;
   }
   damaged = read;
+  if (damaged) damagedText.swap(contents);
   Log << "ERROR: Could Not Open File: " << fileName.CStr() << std::endl;
 }
 

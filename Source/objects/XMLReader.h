@@ -25,11 +25,14 @@ class XMLReader : public XMLSerializer {
 
   // Whether the file was read but did not parse; the parser's reason and line tell why.
   bool Damaged() const { return damaged; }
+  // The bytes of a damaged file as they were read (empty otherwise), so they can be kept.
+  const std::string& DamagedText() const { return damagedText; }
   std::string ParseError() const;
   int ParseErrorLine() const { return document.ErrorLineNum(); }
 
  private:
   bool damaged = false;
+  std::string damagedText;
 
   // The cursor's data: the text of its first child node, or null after the log line.
   const char* DataText();
