@@ -184,7 +184,7 @@ TEST_F(BrowserOverlayTest, ClicksReachAButtonAndTheWheelScrollsBothWays) {
   Xdo(50, 35, "click 1");
   EXPECT_TRUE(Shows(5, 5, kGreen)) << "button click";
   Xdo(50, 35, "click 5");  // wheel down one notch: 50 pixels
-  EXPECT_TRUE(Shows(105, 5, kGreen)) << "scrolled down";
+  EXPECT_TRUE(Shows(105, 5, kGreen)) << "scrolled down to " << browser->Evaluate("scrollY+''");
   Xdo(50, 35, "click 4");
   EXPECT_TRUE(Shows(105, 5, kBlue)) << "scrolled back up";
 }
