@@ -1,5 +1,8 @@
 // Engine and program entry: the measured time step, the running flag, the order of Start,
-// PostStart and Update, tear-down order, and the command-line split.
+// PostStart and Update, tear-down order (the settings go before the resource manager), and the
+// command-line split.
+#include "core/Engine.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,8 +11,9 @@
 
 #include "TestSupport.h"
 #include "core/ConfigData.h"
-#include "core/Engine.h"
 #include "core/ProgramEntry.h"
+#include "resources/ResourceMaker.h"
+#include "resources/ResourceManager.h"
 
 using namespace CorvaneEngine;
 
@@ -19,7 +23,7 @@ std::vector<std::string> calls;
 std::vector<double> steps;
 
 class RecordingSystem : public System {
-public:
+ public:
   RecordingSystem(std::string name, int stopAfterFrames = -1)
       : name(std::move(name)), stopAfter(stopAfterFrames) {}
   ~RecordingSystem() override { calls.push_back(name + " delete"); }
@@ -33,19 +37,32 @@ public:
     if (++frames == stopAfter) Engine::instance->running = false;
   }
 
-private:
+ private:
   std::string name;
   int stopAfter;
   int frames = 0;
 };
 
+// A loader that records, when the resource manager frees it, whether the settings are gone yet.
+class RecordingMaker : public ResourceMaker {
+ public:
+  RecordingMaker() : ResourceMaker(false) {}
+  ~RecordingMaker() override {
+    calls.push_back(ConfigData::instance ? "maker delete, settings alive" : "maker delete");
+  }
+  Resource* Load(const ResourceRequest&) override { return nullptr; }
+  bool SupportsExtension(const SharedString&) const override { return false; }
+};
+
 // A scripted millisecond clock: each reading returns the next value.
 std::vector<uint32_t> clockReadings;
 size_t clockIndex = 0;
-uint32_t ScriptedClock() { return clockReadings.at(clockIndex++); }
+uint32_t ScriptedClock() {
+  return clockReadings.at(clockIndex++);
+}
 
 class EngineTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     calls.clear();
     steps.clear();
@@ -77,15 +94,16 @@ TEST_F(EngineTest, ClearingRunningFinishesThePassAndTearDownIsReversed) {
   engine->AddSystem(new RecordingSystem("first"));
   engine->AddSystem(new RecordingSystem("stopper", 1));
   engine->AddSystem(new RecordingSystem("last"));
+  ResourceManager::instance->RegisterMaker(new RecordingMaker(), NameHash(1));
   engine->Run();
   TearDownProgram(engine);
-  EXPECT_EQ((std::vector<std::string>{
-                "first Initialize", "stopper Initialize", "last Initialize", "first Start",
-                "stopper Start", "last Start", "first PostStart", "stopper PostStart",
-                "last PostStart", "first Update", "stopper Update", "last Update",
-                "last Shutdown", "stopper Shutdown", "first Shutdown", "last delete",
-                "stopper delete", "first delete"}),
-            calls);
+  EXPECT_EQ(
+      (std::vector<std::string>{
+          "first Initialize", "stopper Initialize", "last Initialize", "first Start",
+          "stopper Start", "last Start", "first PostStart", "stopper PostStart", "last PostStart",
+          "first Update", "stopper Update", "last Update", "last Shutdown", "stopper Shutdown",
+          "first Shutdown", "last delete", "stopper delete", "first delete", "maker delete"}),
+      calls);
 }
 
 TEST(CommandLine, SplitsAtSpacesOnly) {

@@ -14,15 +14,22 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-// Adds a recorded object to the manager the first time it is updated.
+// Adds a recorded object to the manager once: during its own Initialize, or when first updated.
 class Spawner : public GOComponent {
  public:
-  explicit Spawner(Lines* journal) : journal(journal) {}
-  void Update(double) override {
-    if (journal) ObjectManager::AddObject(Recorded(journal, {"spawned"}));
+  Spawner(Lines* journal, bool duringInitialize)
+      : journal(journal), duringInitialize(duringInitialize) {}
+  void Initialize() override {
+    if (duringInitialize) Spawn();
+  }
+  void Update(double) override { Spawn(); }
+  void Spawn() {
+    if (journal) spawnedId = ObjectManager::AddObject(Recorded(journal, {"spawned"}));
     journal = nullptr;
   }
   Lines* journal;
+  bool duringInitialize;
+  int32_t spawnedId = -1;
 };
 
 }  // namespace
@@ -66,10 +73,20 @@ TEST(ObjectManager, InitializeSeesMinusOneAndObjectsAddedInThePassAreUpdatedInIt
   Lines journal;
   ObjectManager manager;
   GameObject* spawner = new GameObject();
-  spawner->components.push_back(new Spawner(&journal));
+  spawner->components.push_back(new Spawner(&journal, false));
   ObjectManager::AddObject(spawner);
   manager.Update(0.25);
   EXPECT_EQ(manager.GetObject(1)->id, 1);
   EXPECT_EQ(journal, (Lines{"spawned init -1", "spawned update 0.25"}));
+
+  // An object added from inside another's Initialize gets a slot of its own.
+  GameObject* parent = new GameObject();
+  auto* early = new Spawner(&journal, true);
+  parent->components.push_back(early);
+  const int32_t parentId = ObjectManager::AddObject(parent);
+  EXPECT_NE(parentId, early->spawnedId);
+  EXPECT_EQ(manager.GetObject(parentId), parent);
+  ASSERT_NE(manager.GetObject(early->spawnedId), nullptr);
+  EXPECT_EQ(manager.GetObject(early->spawnedId)->id, early->spawnedId);
   manager.Shutdown();
 }

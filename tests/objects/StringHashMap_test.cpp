@@ -39,6 +39,8 @@ TEST(StringHashMap, FirstValueWinsAndCaseMatters) {
   EXPECT_TRUE(map.Insert(SharedString("Window"), Tag(1)));
   EXPECT_TRUE(map.Insert(SharedString("Window"), Tag(2)));
   EXPECT_EQ(1u, map.Count());
+  // The load test comes before the search, so a key already present still grows a full table.
+  EXPECT_EQ(2u, map.BucketCount());
   EXPECT_EQ(Tag(1), map.Find(SharedString("Window"))->value);
   EXPECT_TRUE(map.Insert(SharedString("window"), Tag(3)));
   EXPECT_EQ(2u, map.Count());

@@ -158,3 +158,28 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneDrawingAndLeavesNo
   window->Update(0.0);
   EXPECT_FALSE(engine->running);
 }
+
+TEST(GraphicsSystemWithoutContext, SaysSoOnceAndItsFramesDrawAndPresentNothing) {
+  ASSERT_TRUE(SharedDisplay().Ok());
+  ScratchDir dir("graphics-no-context");
+  ChangeDir into(dir.Path());
+  // A window system whose window was never opened, so no GL context is current; it counts the
+  // frames presented to it. In a child, as SDL stays initialised.
+  class CountingWindow : public WindowSystem_SDL {
+   public:
+    void SwapBuffers() override { ++swaps; }
+    int swaps = 0;
+  };
+  ChildOutcome outcome = RunInChild([] {
+    Engine engine;
+    CountingWindow window;
+    GraphicsSystem_GL graphics;
+    CapturedLog log;
+    graphics.Initialize();
+    for (int frame = 0; frame < 3; ++frame) graphics.Update(0.0);
+    const bool saidSo = log.Lines() == std::vector<std::string>{"ERROR: No OpenGL Context Exists"};
+    return saidSo && window.swaps == 0 ? 0 : 1;
+  });
+  EXPECT_TRUE(outcome.ended);
+  EXPECT_EQ(0, outcome.code) << outcome.errors;
+}

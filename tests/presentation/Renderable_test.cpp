@@ -44,6 +44,11 @@ TEST_F(RenderableTest, AQuadAppearsWhereItsPositionScaleAndRotationPutIt) {
   const Frame& unturned = DrawFrame();
   EXPECT_PRED2(Close, unturned.At(PixelX(2 - 0.75), PixelY(1)), kRed);
   EXPECT_PRED2(Close, unturned.At(PixelX(2 + 0.75), PixelY(1)), kGreen);
+
+  // Half a turn about y shows the quad's back, which is culled.
+  turned->rotationAxis[1] = 1;
+  turned->rotationAngle = static_cast<float>(M_PI);
+  EXPECT_PRED2(Close, DrawFrame().At(PixelX(2), PixelY(1)), kBlue);
 }
 
 TEST_F(RenderableTest, TheLatestCameraWithAnOwnerGivesTheView) {

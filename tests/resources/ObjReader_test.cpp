@@ -55,9 +55,11 @@ void ExpectCorner(const MeshVertex& v, int p, int t, int n) {
 
 TEST(ObjReader, TrianglesAndQuadsGiveTheirCornersInOrder) {
   ScratchDir dir("obj-corners");
-  // A face before the vertices it names, a trailing blank, a quad, and lines to skip.
+  // A face before the vertices it names, a trailing blank, a quad, and lines to skip (also
+  // faces behind a leading blank).
   Data data = ReadObjText(dir, "f 1/2/3 2/3/4 4/1/2 \n" + std::string(kNumbered) +
                                    "o thing\ng group\ns off\nusemtl x\n\n"
+                                   " f 1/1/1 2/2/2 3/3/3\n\tf 1/1/1 2/2/2 3/3/3\n"
                                    "f 1/1/1 2/2/2 3/3/3 4/4/4\r\n");
   ASSERT_NE(data, nullptr);
   ASSERT_EQ(data->vertexCount, 9u);
