@@ -8,6 +8,12 @@
 //                             whole engine, the demo's scene drawn under the page) against the
 //                             shell's own screencast of the same page, in alternating rounds
 //                             (goal: overlay_to_shell at least 0.9)
+//   PageFrameDecode/fast_path:1
+//   PageFrameDecode/fast_path:0
+//                             decoding the screencast frames of the demo's pages (its start and
+//                             winner pages and the animated page above, 1280x720, as the shell
+//                             sends them) with the decoder's own PNG path, and with libpng for
+//                             every frame (the reference); goal: at least 10% faster
 //   LoadURLToFirstPaint       a local page load to its first painted image (goal: median <= 200 ms)
 //   StartToReady              browser process start to a page that takes commands (goal <= 1 s)
 //   PageUpload/Changed        main-thread Upload of a changed 1280x720 page image into the page
@@ -173,6 +179,82 @@ void ShellScreencastRate(benchmark::State& state) {
   }
 }
 BENCHMARK(ShellScreencastRate)->Name("ScreencastFrames/Shell")->UseManualTime()->Iterations(1);
+
+// ---- Decoding the demo's page frames, with the decoder's own PNG path and with libpng ----
+
+// The screencast frames (base64 PNG) the shell sends within `seconds` of the page at `url`'s
+// first one, at most `most` of them; none when the shell cannot be started.
+std::vector<std::string> ShellFrames(const std::string& url, int most, double seconds) {
+  DevToolsPipe pipe;
+  std::string dir, error, message, session;
+  std::vector<std::string> frames;
+  if (!StartShell(pipe, url, dir, error)) return frames;
+  pipe.Send("Target.setDiscoverTargets", "{\"discover\":true}", "");
+  int32_t attach = 0;
+  Clock::time_point first;
+  while (static_cast<int>(frames.size()) < most &&
+         pipe.Receive(message, true, 2000) == DevToolsPipe::Received::Message) {
+    nlohmann::json m = nlohmann::json::parse(message, nullptr, false);
+    std::string method = m.value("method", "");
+    if (method == "Target.targetCreated" && attach == 0 &&
+        m["params"]["targetInfo"].value("type", "") == "page") {
+      std::string target = m["params"]["targetInfo"].value("targetId", "");
+      attach = pipe.Send("Target.attachToTarget",
+                         "{\"targetId\":\"" + target + "\",\"flatten\":true}", "");
+    } else if (m.contains("id") && m["id"] == attach) {
+      session = m["result"].value("sessionId", "");
+      pipe.Send("Emulation.setDefaultBackgroundColorOverride",
+                "{\"color\":{\"r\":0,\"g\":0,\"b\":0,\"a\":0}}", session);
+      pipe.Send("Page.startScreencast", "{\"format\":\"png\",\"everyNthFrame\":1}", session);
+    } else if (method == "Page.screencastFrame") {
+      pipe.Send("Page.screencastFrameAck",
+                "{\"sessionId\":" + m["params"]["sessionId"].dump() + "}", session);
+      if (frames.empty()) first = Clock::now();
+      frames.push_back(m["params"]["data"].get<std::string>());
+      if (std::chrono::duration<double>(Clock::now() - first).count() >= seconds) break;
+    }
+  }
+  pipe.Stop(2000);
+  std::filesystem::remove_all(dir);
+  return frames;
+}
+
+void PageFrameDecode(benchmark::State& state) {
+  static const std::vector<std::string> frames = [] {
+    std::vector<std::string> all;
+    for (const char* page : {"default.html", "winner.html"}) {
+      std::vector<std::string> some =
+          ShellFrames("file://" CORVANE_SOURCE_DIR "/Game/" + std::string(page), 5, 1.0);
+      all.insert(all.end(), some.begin(), some.end());
+    }
+    std::vector<std::string> animated = ShellFrames(AnimatedPage(), 20, 3.0);
+    all.insert(all.end(), animated.begin(), animated.end());
+    return all;
+  }();
+  if (frames.empty()) {
+    state.SkipWithError("no frames from the shell");
+    return;
+  }
+  PageImageDecoder decoder;
+  decoder.fastPath = state.range(0) != 0;
+  size_t next = 0;
+  for (auto _ : state) {
+    const std::string& frame = frames[next++ % frames.size()];
+    if (!decoder.Decode(frame.data(), frame.size()) || decoder.Width() != kWidth) {
+      state.SkipWithError("a frame was not decoded");
+      break;
+    }
+    benchmark::DoNotOptimize(decoder.Pixels());
+  }
+  state.counters["frames"] = static_cast<double>(frames.size());
+}
+BENCHMARK(PageFrameDecode)
+    ->ArgName("fast_path")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
 
 // ---- The overlay's layer: a client that copies every image as the page texture would ----
 

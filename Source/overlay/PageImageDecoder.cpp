@@ -3,6 +3,9 @@
 #include <libdeflate.h>
 #include <png.h>
 #include <setjmp.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -65,6 +68,21 @@ int PaethPredictor(int left, int up, int upLeft) {
   return toLeft <= toUp && toLeft <= toUpLeft ? left : toUp <= toUpLeft ? up : upLeft;
 }
 
+// Adds the row above, byte by byte (the Up filter), sixteen bytes at a time where SSE2 is there:
+// the browser filters most rows this way, and a byte at a time this loop was the largest part
+// of a frame's decoding.
+void AddRowAbove(uint8_t* row, const uint8_t* prior, size_t stride) {
+  size_t i = 0;
+#ifdef __SSE2__
+  for (; i + 16 <= stride; i += 16) {
+    __m128i sum = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(prior + i)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), sum);
+  }
+#endif
+  for (; i < stride; ++i) row[i] += prior[i];
+}
+
 // Undoes one row's PNG filter in place; `prior` is the row above, already unfiltered (zeros for
 // the first row). False for a filter type PNG does not define. The filters that predict from
 // the left keep the previous pixel in registers: reading it back from the row just written would
@@ -82,7 +100,7 @@ bool UnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prior, size_t stri
       }
       return true;
     case 2:
-      for (size_t i = 0; i < stride; ++i) row[i] += prior[i];
+      AddRowAbove(row, prior, stride);
       return true;
     case 3:
       for (size_t i = 0; i < stride; i += kBytesPerPixel) {
@@ -199,7 +217,7 @@ void PageImageDecoder::Unpremultiply(uint8_t* bgra, size_t pixelCount) {
 
 bool PageImageDecoder::Decode(const char* base64, size_t size) {
   if (!DecodeBase64(base64, size, png)) return false;
-  switch (DecodeBrowserPng()) {
+  switch (fastPath ? DecodeBrowserPng() : FastPath::NotHandled) {
     case FastPath::Decoded:
       return true;
     case FastPath::Broken:

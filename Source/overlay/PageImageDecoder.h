@@ -30,6 +30,9 @@ class PageImageDecoder {
   // the caller drops the frame).
   bool Decode(const char* base64, size_t size);
 
+  // Off: every PNG goes through libpng, the fast path's reference in the benchmarks.
+  bool fastPath = true;
+
   int32_t Width() const { return width; }
   int32_t Height() const { return height; }
   const uint8_t* Pixels() const { return pixels.data(); }
