@@ -66,7 +66,6 @@ void ObjectFactory::LoadObjectTypes(const SharedString& directory) {
                  "the folder that holds its GameObjects, art, textures and sound\n",
                  directory.CStr(), here.c_str());
     std::fflush(stderr);
-    return;
   }
   std::filesystem::directory_iterator entries(directory.CStr(), error);
   if (error) {

@@ -265,7 +265,17 @@ bool Run::Holds(const Condition& condition, std::string& seen) {
     }
     case Condition::Kind::File: {
       std::error_code failed;
-      if (!fs::exists(gameFolder / condition.text, failed)) return seen = "no such file", false;
+      fs::path path = gameFolder / condition.text;
+      // "<folder>/<prefix>*": any entry whose name starts so.
+      if (!condition.text.empty() && condition.text.back() == '*') {
+        std::string prefix = path.filename().string();
+        prefix.pop_back();
+        for (const auto& entry : fs::directory_iterator(path.parent_path(), failed)) {
+          if (entry.path().filename().string().rfind(prefix, 0) == 0) return true;
+        }
+        return seen = "no such file", false;
+      }
+      if (!fs::exists(path, failed)) return seen = "no such file", false;
       seen = "the file does not contain it";
       return ReadFile(gameFolder / condition.text).find(condition.contains) != std::string::npos;
     }

@@ -13,8 +13,8 @@
 //   exit <code> [within <s>]          waits for the game to end and checks its exit code
 //
 // Conditions: "window [<caption>]", "pixel <x>,<y> red|green|blue|#rrggbb", "stderr <text>",
-// "sound" (the recording is no longer silent), "file <path>" (relative to the game's folder),
-// "file <path> contains <text>".
+// "sound" (the recording is no longer silent), "file <path>" (relative to the game's folder; a
+// trailing "*" matches any name that starts so), "file <path> contains <text>".
 //
 // Threads: any; no shared state.
 #pragma once
