@@ -49,6 +49,12 @@ int RunTool(const std::vector<std::string>& arguments) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
+// A window of the game may go away between listing it and asking about it; Xlib's default
+// handler would end the tool for that.
+int IgnoreXError(Display*, XErrorEvent*) {
+  return 0;
+}
+
 // Children die with the tool, however it ends.
 void DieWithParent() {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -167,6 +173,7 @@ bool Run::StartDisplay(std::string& error) {
   setenv("DISPLAY", (":" + number.substr(0, number.find('\n'))).c_str(), 1);
   display = XOpenDisplay(nullptr);
   if (display == nullptr) return error = "cannot open the private display", false;
+  XSetErrorHandler(&IgnoreXError);
   return true;
 }
 
