@@ -1,8 +1,8 @@
 #include "objects/ObjectFactory.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <system_error>
 
@@ -107,8 +107,8 @@ void ObjectFactory::LoadObjectTypeFile(const SharedString& path) {
 void ObjectFactory::ReportElementsBeforeName(XMLReader& reader) {
   const tinyxml2::XMLElement* name = reader.Cursor()->FirstChildElement("Name");
   if (name == nullptr) return;  // a file without "Name" has its own warning
-  for (const tinyxml2::XMLElement* element = reader.Cursor()->FirstChildElement();
-       element != name; element = element->NextSiblingElement()) {
+  for (const tinyxml2::XMLElement* element = reader.Cursor()->FirstChildElement(); element != name;
+       element = element->NextSiblingElement()) {
     if (std::strcmp(element->Name(), "Scale") == 0) continue;
     std::fprintf(stderr,
                  "%s: the element \"%s\" comes before \"Name\" and is not read; component "

@@ -154,9 +154,9 @@ bool HeadlessBrowser::Start(const Settings& settings, std::string& error) {
   std::filesystem::path tempRoot = std::filesystem::temp_directory_path(noTemp);
   if (noTemp) tempRoot = "/tmp";
   RemoveStaleProfiles(tempRoot);
-  std::string temp =
-      (tempRoot / (CurrentGameIdentity().profilePrefix + "-" + std::to_string(getpid()) + "-XXXXXX"))
-          .string();
+  std::string temp = (tempRoot / (CurrentGameIdentity().profilePrefix + "-" +
+                                  std::to_string(getpid()) + "-XXXXXX"))
+                         .string();
   if (mkdtemp(&temp[0]) == nullptr) {
     error = "no temporary folder for the browser profile";
     return false;

@@ -12,9 +12,9 @@
 #include "core/Engine.h"
 #include "core/GameIdentity.h"
 #include "core/OutputStream.h"
+#include "overlay/Browser.h"
 #include "presentation/BasicGraphicsSystem.h"
 #include "presentation/BasicKeyboard.h"
-#include "overlay/Browser.h"
 
 namespace CorvaneEngine {
 

@@ -1,5 +1,7 @@
 // Engine and program entry: the measured time step, the running flag, the order of Start,
 // PostStart and Update, tear-down order, and the command-line split.
+#include "core/Engine.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,7 +10,6 @@
 
 #include "TestSupport.h"
 #include "core/ConfigData.h"
-#include "core/Engine.h"
 #include "core/GameIdentity.h"
 #include "core/ProgramEntry.h"
 

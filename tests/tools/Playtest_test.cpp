@@ -36,9 +36,10 @@ TEST(Playtest, ReportsEveryKindOfFailureWithOneClearLineAndExitCodeOne) {
   for (const Case& c : cases) {
     dir.Write("script.playtest", c.script);
     std::string game = dir.Write("game.sh", c.game).string();
-    std::string report = CorvaneTest::CommandOutput(
-        "cd '" + dir.Path().string() + "' && '" CORVANE_PLAYTEST "' --out out script.playtest sh '" +
-        game + "' 2>&1; echo \"exit $?\"");
+    std::string report =
+        CorvaneTest::CommandOutput("cd '" + dir.Path().string() +
+                                   "' && '" CORVANE_PLAYTEST "' --out out script.playtest sh '" +
+                                   game + "' 2>&1; echo \"exit $?\"");
     EXPECT_NE(std::string::npos, report.find("playtest: " + std::string(c.expected) + "\n"))
         << c.what << ":\n"
         << report;
