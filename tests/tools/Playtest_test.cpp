@@ -45,6 +45,14 @@ TEST(Playtest, ReportsEveryKindOfFailureWithOneClearLineAndExitCodeOne) {
         << report;
     EXPECT_NE(std::string::npos, report.find("\nexit 1\n")) << c.what << ":\n" << report;
   }
+  // An output folder that the tool did not make is not emptied.
+  dir.Write("mine/keep.txt", "mine");
+  std::string report = CorvaneTest::CommandOutput("cd '" + dir.Path().string() +
+                                                  "' && '" CORVANE_PLAYTEST
+                                                  "' --out mine script.playtest true 2>&1");
+  EXPECT_NE(std::string::npos, report.find("holds files of something else than a playtest"))
+      << report;
+  EXPECT_EQ("mine", CorvaneTest::ReadFile(dir.Path() / "mine/keep.txt"));
 }
 
 }  // namespace

@@ -33,6 +33,9 @@ std::string ReadFile(const fs::path& path) {
   return text.str();
 }
 
+// Marks an output folder as the tool's own.
+const char kOutMarker[] = ".corvane-playtest";
+
 // Runs a helper program (xdotool, import) to its end; its exit code, 127 when it cannot start.
 int RunTool(const std::vector<std::string>& arguments) {
   pid_t pid = fork();
@@ -121,9 +124,17 @@ bool Run::Prepare(std::string& error) {
     out = temp;
   } else {
     out = fs::absolute(options.out);
+    // Only a folder this tool made is emptied: --out pointed at a wrong place must not cost
+    // anyone their files.
+    bool empty = !fs::exists(out, failed) || fs::is_empty(out, failed);
+    if (!empty && !fs::exists(out / kOutMarker, failed)) {
+      error = "--out " + out.string() + " holds files of something else than a playtest";
+      return false;
+    }
     fs::remove_all(out, failed);
     fs::create_directories(out, failed);
   }
+  std::ofstream(out / kOutMarker) << "made by corvane-playtest; emptied by its next run\n";
   gameFolder = out / "game";
   if (!options.folder.empty()) {
     fs::copy(options.folder, gameFolder, fs::copy_options::recursive, failed);
