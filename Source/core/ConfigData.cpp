@@ -14,6 +14,7 @@
 #include <string>
 
 #include "core/AtomicFile.h"
+#include "core/GameIdentity.h"
 #include "objects/XMLReader.h"
 #include "objects/XMLWriter.h"
 
@@ -63,7 +64,7 @@ ConfigData::Entry* ConfigData::Section::Find(const char* key) {
   return nullptr;
 }
 
-ConfigData::ConfigData(const char* path) : rootName("Amber_Lantern_Grove") {
+ConfigData::ConfigData(const char* path) : rootName(CurrentGameIdentity().configRoot.c_str()) {
   std::snprintf(fileName, sizeof fileName, "%s", path);
   std::error_code error;
   if (std::filesystem::exists(fileName, error)) Load();

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <poll.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "core/ErrorBox.h"
+#include "core/QuitSignal.h"
 
 namespace CorvaneEngine {
 
@@ -26,6 +28,18 @@ std::vector<std::string> SplitLines(const char* text) {
   return lines;
 }
 
+// Waits for the next event of the box, looking every 100 ms for SIGTERM or SIGINT: the box must
+// not keep a program alive that was asked to end. False when such a signal came.
+bool NextEvent(Display* display, XEvent& event) {
+  while (XPending(display) == 0) {
+    if (QuitSignal::Requested()) return false;
+    pollfd connection = {ConnectionNumber(display), POLLIN, 0};
+    poll(&connection, 1, 100);
+  }
+  XNextEvent(display, &event);
+  return true;
+}
+
 bool BoxWanted() {
   const char* setting = std::getenv("CORVANE_ERROR_BOX");
   if (setting && std::strcmp(setting, "0") == 0) return false;
@@ -35,7 +49,8 @@ bool BoxWanted() {
 }  // namespace
 
 void ShowErrorBox(const char* title, const char* text) {
-  if (!BoxWanted()) return;
+  // After SIGTERM or SIGINT the program is ending; a box would only hold it up.
+  if (!BoxWanted() || QuitSignal::Requested()) return;
   Display* display = XOpenDisplay(nullptr);
   if (!display) return;
 
@@ -76,7 +91,7 @@ void ShowErrorBox(const char* title, const char* text) {
 
   for (bool open = true; open;) {
     XEvent event;
-    XNextEvent(display, &event);
+    if (!NextEvent(display, event)) break;
     switch (event.type) {
       case Expose: {
         int baseline = margin + (font ? font->ascent : 11);

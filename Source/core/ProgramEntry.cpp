@@ -1,5 +1,6 @@
 #include "core/ProgramEntry.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/Engine.h"
@@ -50,6 +51,12 @@ std::vector<SharedString> SplitCommandLine(const char* commandLine) {
 
 namespace {
 
+const char kMissingStartupHook[] =
+    "The game has no start-up hook. Define it, outside any namespace, exactly as\n"
+    "  void GameStartup(const std::vector<CorvaneEngine::SharedString>& arguments)\n"
+    "(declared in <corvane/core/GameHooks.h>); a function of another name or signature is not "
+    "called.\n";
+
 // ---- Start-up order: every System, loader and component type, in the order of the frame ----
 
 void AddSystems(Engine& engine) {
@@ -98,6 +105,16 @@ void TearDownProgram(Engine* engine) {
 }
 
 int RunProgram(int argc, const char* const* argv) {
+  // Without its start-up hook a game would run empty, with a state error every frame.
+  if (!GameStartup) {
+    std::fprintf(stderr, "%s", kMissingStartupHook);
+    return 2;
+  }
+  if (GameIdentify) {
+    GameIdentity identity = CurrentGameIdentity();
+    GameIdentify(identity);
+    SetGameIdentity(identity);
+  }
   // Before SDL starts: it leaves signals alone that already have a handler.
   QuitSignal::Install();
   Engine* engine = new Engine();
@@ -109,7 +126,7 @@ int RunProgram(int argc, const char* const* argv) {
     RegisterComponentTypes();
     SharedString commandLine = JoinArguments(argc, argv);
     std::vector<SharedString> arguments = SplitCommandLine(commandLine.CStr());
-    if (GameStartup) GameStartup(arguments);
+    GameStartup(arguments);
     engine->Run();
     exitCode = engine->exitCode;
   }

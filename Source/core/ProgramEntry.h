@@ -21,8 +21,11 @@ class Engine;
 // engine and calls the game's shut-down hook.
 void TearDownProgram(Engine* engine);
 
-// The whole program: start-up, loop, tear-down. Returns the process exit code (0 after an
-// orderly run; non-zero when a System found at start-up that the game cannot run).
+// The whole program: start-up, loop, tear-down. A game that writes its own main calls this with
+// main's arguments and returns its answer (the engine's own main does nothing else). Returns the
+// process exit code: 0 after an orderly run (Alt+F4, the window closed, SIGTERM or SIGINT); 1
+// when a System found at start-up that the game cannot run (no window, for instance); 2 when the
+// game has no GameStartup hook (GameHooks.h). Call once per process, on the main thread.
 int RunProgram(int argc, const char* const* argv);
 
 }  // namespace CorvaneEngine

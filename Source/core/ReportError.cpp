@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/ErrorBox.h"
+#include "core/RepeatedReports.h"
 #include "objects/SharedString.h"
 
 namespace CorvaneEngine {
@@ -33,6 +34,8 @@ void ReportError(const char* sourceFile, int line, const char* format, ...) {
   FormatErrorReport(text, sourceFile ? sourceFile : "", line, format, arguments);
   va_end(arguments);
 
+  // The same report every frame would bring the box back at once after every OK.
+  if (!RepeatedReports::Admit(text)) return;
   std::fprintf(stderr, "%s\n", text);
   std::fflush(stderr);
   if (ErrorReportHandler current = handler.load()) {

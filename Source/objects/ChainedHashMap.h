@@ -12,9 +12,12 @@
 #include <type_traits>
 #include <utility>
 
-#include "core/LargeBlock.h"
-
 namespace CorvaneEngine {
+
+// The memory of bucket arrays: LargeBlock's, reached through these two so that games, which see
+// this header, need not see the allocator (ChainedHashMap.cpp).
+void* AllocateHashBuckets(size_t bytes);
+void FreeHashBuckets(void* block, size_t bytes);
 
 template <typename Key, typename Value, typename Traits>
 class ChainedHashMap {
@@ -197,7 +200,7 @@ class ChainedHashMap {
 
   // Bucket arrays come from LargeBlock, so a large table sits on huge pages.
   static Entry* AllocateBuckets(uint32_t entries) {
-    void* memory = LargeBlock::Allocate(sizeof(Entry) * entries);
+    void* memory = AllocateHashBuckets(sizeof(Entry) * entries);
     if (memory == nullptr) throw std::bad_alloc();
     Entry* array = static_cast<Entry*>(memory);
     for (uint32_t i = 0; i < entries; ++i) new (&array[i]) Entry();
@@ -209,7 +212,7 @@ class ChainedHashMap {
     if (!std::is_trivially_destructible<Entry>::value) {
       for (uint32_t i = 0; i < entries; ++i) array[i].~Entry();
     }
-    LargeBlock::Free(array, sizeof(Entry) * entries);
+    FreeHashBuckets(array, sizeof(Entry) * entries);
   }
 
   Entry* buckets = nullptr;

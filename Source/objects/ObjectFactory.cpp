@@ -1,5 +1,7 @@
 #include "objects/ObjectFactory.h"
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -56,6 +58,15 @@ void ObjectFactory::LoadObjectTypes(const SharedString& directory) {
 
   // A missing or unreadable folder leaves the game without object types but running.
   std::error_code error;
+  // Most often the game was started in another folder than its own: say so where it is seen.
+  if (!std::filesystem::exists(directory.CStr(), error)) {
+    std::string here = std::filesystem::current_path(error).string();
+    std::fprintf(stderr,
+                 "%s: no such folder in %s, so the game has no object types; start the game in "
+                 "the folder that holds its GameObjects, art, textures and sound\n",
+                 directory.CStr(), here.c_str());
+    std::fflush(stderr);
+  }
   std::filesystem::directory_iterator entries(directory.CStr(), error);
   if (error) {
     Log << "ERROR: Could not list the object type folder " << directory.CStr() << ": "
@@ -82,6 +93,7 @@ void ObjectFactory::LoadObjectTypeFile(const SharedString& path) {
   // A file that cannot be opened or parsed has been reported by the reader; reading it further
   // would only register an empty type that could take the name of a real one.
   if (reader.Cursor() == nullptr) return;
+  ReportElementsBeforeName(reader);
   ObjectType* type = new ObjectType();
   ReadObjectType(*type, reader);
   if (objectTypes.Find(type->name) != nullptr) {
@@ -90,6 +102,20 @@ void ObjectFactory::LoadObjectTypeFile(const SharedString& path) {
     return;
   }
   objectTypes.Insert(type->name, type);
+}
+
+void ObjectFactory::ReportElementsBeforeName(XMLReader& reader) {
+  const tinyxml2::XMLElement* name = reader.Cursor()->FirstChildElement("Name");
+  if (name == nullptr) return;  // a file without "Name" has its own warning
+  for (const tinyxml2::XMLElement* element = reader.Cursor()->FirstChildElement(); element != name;
+       element = element->NextSiblingElement()) {
+    if (std::strcmp(element->Name(), "Scale") == 0) continue;
+    std::fprintf(stderr,
+                 "%s: the element \"%s\" comes before \"Name\" and is not read; component "
+                 "elements must follow \"Name\"\n",
+                 reader.GetFileName(), element->Name());
+    std::fflush(stderr);
+  }
 }
 
 void ObjectFactory::ReadObjectType(ObjectType& type, BaseSerializer& serializer) {

@@ -17,6 +17,7 @@ class BaseSerializer;
 class GameObject;
 class GOComponent;
 class ObjectType;
+class XMLReader;
 
 class ObjectFactory {
  public:
@@ -51,6 +52,10 @@ class ObjectFactory {
   static ObjectFactory* instance;
 
  private:
+  // Elements other than "Scale" before "Name" are not read: one line on standard error each, as
+  // the author surely meant them as components.
+  void ReportElementsBeforeName(XMLReader& reader);
+
   StringHashMap componentTypes;  // name -> owned GOComponent prototype
   StringHashMap objectTypes;     // name -> owned ObjectType
 };

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/GameIdentity.h"
 #include "core/OutputStream.h"
 #include "overlay/DevToolsPipe.h"
 #include "overlay/FileURL.h"
@@ -71,7 +72,7 @@ void RemoveStaleProfiles(const std::filesystem::path& temp) {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(temp, error)) {
     const std::string name = entry.path().filename().string();
-    static const std::string kPrefix = "corvane-browser-";
+    const std::string kPrefix = CurrentGameIdentity().profilePrefix + "-";
     if (name.compare(0, kPrefix.size(), kPrefix) != 0) continue;
     pid_t owner = static_cast<pid_t>(std::atol(name.c_str() + kPrefix.size()));
     if (owner <= 0 || owner == getpid()) continue;
@@ -153,8 +154,9 @@ bool HeadlessBrowser::Start(const Settings& settings, std::string& error) {
   std::filesystem::path tempRoot = std::filesystem::temp_directory_path(noTemp);
   if (noTemp) tempRoot = "/tmp";
   RemoveStaleProfiles(tempRoot);
-  std::string temp =
-      (tempRoot / ("corvane-browser-" + std::to_string(getpid()) + "-XXXXXX")).string();
+  std::string temp = (tempRoot / (CurrentGameIdentity().profilePrefix + "-" +
+                                  std::to_string(getpid()) + "-XXXXXX"))
+                         .string();
   if (mkdtemp(&temp[0]) == nullptr) {
     error = "no temporary folder for the browser profile";
     return false;

@@ -10,10 +10,11 @@
 
 #include "core/ConfigData.h"
 #include "core/Engine.h"
+#include "core/GameIdentity.h"
 #include "core/OutputStream.h"
+#include "overlay/Browser.h"
 #include "presentation/BasicGraphicsSystem.h"
 #include "presentation/BasicKeyboard.h"
-#include "overlay/Browser.h"
 
 namespace CorvaneEngine {
 
@@ -32,7 +33,7 @@ const char* const WindowSection = "Window";
 int (*WindowSystem_SDL::glAttributeSetter)(int, int) = &SetGLAttribute;
 SDL_Surface* (*WindowSystem_SDL::videoModeSetter)(int, int, int, uint32_t) = &SDL_SetVideoMode;
 
-WindowSystem_SDL::WindowSystem_SDL() : caption("Amber_Lantern_Grove") {
+WindowSystem_SDL::WindowSystem_SDL() : caption(CurrentGameIdentity().caption.c_str()) {
   // Without a display SDL 1.2 falls back to drivers such as a text-mode one that would take over
   // the terminal; the game only works on X11, so ask for it unless the user chose a driver.
   setenv("SDL_VIDEODRIVER", "x11", 0);

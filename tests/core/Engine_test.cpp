@@ -11,6 +11,7 @@
 
 #include "TestSupport.h"
 #include "core/ConfigData.h"
+#include "core/GameIdentity.h"
 #include "core/ProgramEntry.h"
 #include "resources/ResourceMaker.h"
 #include "resources/ResourceManager.h"
@@ -121,6 +122,47 @@ TEST(CommandLine, SplitsAtSpacesOnly) {
   EXPECT_EQ((std::vector<std::string>{"--level", "two", "words"}),
             texts(SplitCommandLine(JoinArguments(4, argv).CStr())));
   EXPECT_STREQ("", JoinArguments(1, argv).CStr());
+}
+
+// A game linked without GameStartup (or with another signature: another symbol) is told which
+// function to write before anything starts.
+TEST(ProgramEntry, WithoutTheStartUpHookTheProgramSaysWhichAndExitsWithCode2) {
+  auto outcome = CorvaneTest::RunInChild([] {
+    const char* argv[] = {"game", nullptr};
+    return RunProgram(1, argv);
+  });
+  ASSERT_TRUE(outcome.ended);
+  EXPECT_EQ(2, outcome.code);
+  EXPECT_NE(std::string::npos,
+            outcome.errors.find(
+                "  void GameStartup(const std::vector<CorvaneEngine::SharedString>& arguments)\n"))
+      << outcome.errors;
+}
+
+TEST_F(EngineTest, TheGameIdentityNamesTheSettingsAndMayMoveThem) {
+  GameIdentity identity = GameIdentity::Named("Kit Test 2");
+  EXPECT_EQ("Kit Test 2", identity.caption);
+  EXPECT_EQ("Kit_Test_2", identity.configRoot);
+  EXPECT_EQ("_9_lives", GameIdentity::Named("9 lives").configRoot);
+  EXPECT_EQ("./config.xml", identity.ConfigPath());
+  identity.configFolder = "settings/kit";
+  SetGameIdentity(identity);
+  {
+    Engine engine;
+    ConfigData::instance->Save();
+  }
+  SetGameIdentity(GameIdentity());
+  EXPECT_NE(std::string::npos,
+            CorvaneTest::ReadFile(dir.Path() / "settings/kit/config.xml").find("<Kit_Test_2/>"));
+
+  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  setenv("XDG_CONFIG_HOME", "/cfg", 1);
+  EXPECT_EQ("/cfg/kit", GameIdentity::UserConfigFolder("kit"));
+  setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored, as the standard says
+  setenv("HOME", "/home/x", 1);
+  EXPECT_EQ("/home/x/.config/kit", GameIdentity::UserConfigFolder("kit"));
+  unsetenv("XDG_CONFIG_HOME");
+  setenv("HOME", home.c_str(), 1);
 }
 
 }  // namespace

@@ -12,7 +12,9 @@
 
 #include "TestSupport.h"
 #include "VirtualDisplay.h"
+#include "core/Engine.h"
 #include "core/OutputStream.h"
+#include "core/QuitSignal.h"
 
 using namespace CorvaneEngine;
 
@@ -82,6 +84,94 @@ TEST(ReportError, ABoxOnTheDisplayIsClosedWithItsButton) {
   closer.join();
   EXPECT_GT(clicks, 0);  // the box was on the display, and its OK button closed it
   setenv("CORVANE_ERROR_BOX", "0", 1);
+}
+
+// Reports the text `script` gives for each frame ("" reports nothing) and ends the loop when it
+// gives null.
+class ReportingSystem : public System {
+ public:
+  explicit ReportingSystem(std::function<const char*(int frame)> script) : script(script) {}
+  void Update(double) override {
+    const char* text = script(frame++);
+    if (text == nullptr) Engine::instance->running = false;
+    if (text != nullptr && *text != '\0') REPORT_ERROR("%s", text);
+  }
+
+ private:
+  std::function<const char*(int)> script;
+  int frame = 0;
+};
+
+int CountRepeatLines(const std::string& errors) {
+  int count = 0;
+  for (size_t at = 0; (at = errors.find("the same report came", at)) != std::string::npos; ++at) {
+    ++count;
+  }
+  return count;
+}
+
+// Runs the main loop over one ReportingSystem and answers what it wrote to standard error.
+std::string RunFrames(std::function<const char*(int frame)> script) {
+  Engine engine;
+  ReportingSystem* system = new ReportingSystem(script);
+  engine.AddSystem(system);
+  testing::internal::CaptureStderr();
+  engine.Run();
+  delete system;
+  return testing::internal::GetCapturedStderr();
+}
+
+TEST(ReportError, TheSameReportInConsecutiveFramesIsShownOnceAndCounted) {
+  CorvaneTest::ScratchDir dir("repeats");
+  CorvaneTest::ChangeDir into(dir.Path());
+  CorvaneTest::CapturedErrorReports reports;
+  const std::vector<const char*> frames = {"A", "A", "A", "A", "A", "B", "", "A", nullptr};
+  std::string errors = RunFrames([&](int frame) { return frames[frame]; });
+  ASSERT_EQ(3u, reports.Reports().size()) << errors;  // A, B, and A again after a quiet frame
+  EXPECT_NE(std::string::npos, reports.Reports()[1].find("\nB"));
+  EXPECT_NE(std::string::npos, errors.find("ReportError_test.cpp, line "));
+  EXPECT_NE(std::string::npos, errors.find(": the same report came 4 more times\n")) << errors;
+  EXPECT_EQ(1, CountRepeatLines(errors)) << errors;
+
+  // A series that goes on writes its count at most once a second, and once more at its end.
+  auto start = std::chrono::steady_clock::now();
+  double seconds = 0;
+  errors = RunFrames([&](int) -> const char* {
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return seconds < 1.5 ? "C" : nullptr;
+  });
+  EXPECT_GE(CountRepeatLines(errors), 2) << errors;
+  EXPECT_LE(CountRepeatLines(errors), static_cast<int>(seconds) + 1) << errors;
+}
+
+// SIGTERM (as SIGINT) ends a program whose error box is open and would come back every frame.
+TEST(ReportError, ASignalClosesTheBoxAndTheLoopEndsWithExitCodeZero) {
+  CorvaneTest::VirtualDisplay display(640, 480);
+  ASSERT_TRUE(display.Ok());
+  CorvaneTest::ScratchDir dir("box signal");
+  auto outcome = CorvaneTest::RunInChild([&] {
+    CorvaneTest::ChangeDir into(dir.Path());
+    unsetenv("CORVANE_ERROR_BOX");
+    QuitSignal::Install();
+    std::thread sender([] {
+      CorvaneTest::WaitUntil(
+          [] { return CorvaneTest::RunCommand("xdotool search --name '^Error$' >/dev/null") == 0; },
+          60);
+      kill(getpid(), SIGTERM);
+    });
+    Engine engine;
+    ReportingSystem* system = new ReportingSystem([](int) { return "the state is missing"; });
+    engine.AddSystem(system);
+    engine.Run();
+    sender.join();
+    delete system;
+    return 0;
+  });
+  ASSERT_TRUE(outcome.ended) << outcome.errors;
+  EXPECT_EQ(0, outcome.code) << outcome.errors;
+  size_t first = outcome.errors.find("the state is missing");
+  EXPECT_NE(std::string::npos, first) << outcome.errors;
+  EXPECT_EQ(first, outcome.errors.rfind("the state is missing")) << outcome.errors;
 }
 
 TEST(Log, SilentByDefaultAndSpeaksWhenRedirected) {

@@ -64,10 +64,15 @@ class ObjectFactoryTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ObjectFactoryTest, ComponentsAfterNameArePrototypesInOrderAndObjectsGetClones) {
+  testing::internal::CaptureStderr();
   Lines log = Load("ship.xml",
                    "<Ship><Alpha><Value>9</Value></Alpha><Scale><X>0.5e1</X></Scale>"
                    "<Name>ship</Name><Alpha><Value>2</Value></Alpha><Scale><X>7</X></Scale>"
                    "<alpha/><Alpha><Value>1</Value></Alpha><Probe/></Ship>");
+  // The component before "Name" is not read, and the author is told so.
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "./GameObjects/ship.xml: the element \"Alpha\" comes before \"Name\" and is not read; "
+            "component elements must follow \"Name\"\n");
   const std::string file = " in file ./GameObjects/ship.xml";
   EXPECT_EQ(log, (Lines{"ERROR: Could not find child: Y of Scale" + file,
                         "ERROR: Could not find child: Z of Scale" + file,
@@ -122,7 +127,13 @@ TEST_F(ObjectFactoryTest, UnknownTypesCreateNothingAndBareTypesStillGiveIds) {
 
 TEST_F(ObjectFactoryTest, FolderLoadingSkipsFoldersFifosAndBrokenFilesAndReadsTheRest) {
   CorvaneTest::CapturedLog missing;
+  testing::internal::CaptureStderr();
   factory->LoadObjectTypes("./GameObjects");
+  // Started in the wrong folder: standard error names the folder and where it was looked for.
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "./GameObjects: no such folder in " + std::filesystem::current_path().string() +
+                ", so the game has no object types; start the game in the folder that holds its "
+                "GameObjects, art, textures and sound\n");
   ASSERT_EQ(missing.Lines().size(), 1u);
   EXPECT_EQ(
       missing.Lines()[0].rfind("ERROR: Could not list the object type folder ./GameObjects: "), 0u);

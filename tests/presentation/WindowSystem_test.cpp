@@ -21,6 +21,9 @@
 using namespace CorvaneEngine;
 using namespace CorvaneTest;
 
+// The program entry refuses to run a game without its start-up hook; this one has nothing to do.
+void GameStartup(const std::vector<SharedString>&) {}
+
 namespace {
 
 // The size of the window as the X server has it.
