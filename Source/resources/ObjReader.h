@@ -29,7 +29,7 @@
 // Threads: any thread.
 #pragma once
 
-#include "resources/Mesh_GL.h"
+#include "resources/MeshData.h"
 
 namespace CorvaneEngine {
 
