@@ -12,8 +12,8 @@
 #include "core/ConfigData.h"
 #include "core/OutputStream.h"
 #include "objects/GameObject.h"
-#include "presentation/BasicWindowSystem.h"
 #include "overlay/Browser.h"
+#include "presentation/BasicWindowSystem.h"
 #include "presentation/Camera.h"
 #include "presentation/DynamicTexture_GL.h"
 #include "presentation/GraphicsGlobals.h"
@@ -27,11 +27,15 @@ namespace {
 
 // Draws every renderable in list order. In a large scene the list nodes, the components and
 // their objects lie scattered through the heap, and the rasteriser's work between two draws
-// evicts them, so each would miss the cache in turn. Each is asked for ahead of its turn
-// instead: the nodes three draws ahead, the components two and their objects one.
-void DrawInOrder(const std::list<Renderable_GL*>& list) {
+// evicts them, so each would miss the cache in turn. With `prefetch` each is asked for ahead of
+// its turn instead: the nodes three draws ahead, the components two and their objects one.
+void DrawInOrder(const std::list<Renderable_GL*>& list, bool prefetch) {
   using Iterator = std::list<Renderable_GL*>::const_iterator;
   const Iterator end = list.end();
+  if (!prefetch) {
+    for (Renderable_GL* renderable : list) renderable->Draw();
+    return;
+  }
   auto following = [end](Iterator it) { return it == end ? end : std::next(it); };
   Iterator current = list.begin();
   Iterator one = following(current);
@@ -221,7 +225,7 @@ void GraphicsSystem_GL::Update(double /*seconds*/) {
   }
   gluLookAt(eye[0], eye[1], eye[2], eye[0] + direction[0], eye[1] + direction[1],
             eye[2] + direction[2], up[0], up[1], up[2]);
-  DrawInOrder(renderables);
+  DrawInOrder(renderables, prefetchDraws);
   glPopMatrix();
 
   // The page: one quad in clip coordinates at the near plane, blended over the

@@ -110,6 +110,20 @@ const double kPowersOfTen[] = {1e-22, 1e-21, 1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 
 const uint64_t kIntegerPowersOfTen[] = {1,      10,      100,      1000,     10000,
                                         100000, 1000000, 10000000, 100000000};
 
+// 10^0 .. 10^8, each exact as a float.
+const float kFloatPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f};
+
+// `magnitude`, negated when `negative`. Signs come at random, so this sets the sign bit rather
+// than branching (a branch here was mispredicted on about half the numbers).
+inline float WithSign(float magnitude, bool negative) {
+  uint32_t bits;
+  std::memcpy(&bits, &magnitude, 4);
+  bits |= static_cast<uint32_t>(negative) << 31;
+  float result;
+  std::memcpy(&result, &bits, 4);
+  return result;
+}
+
 // How many of the eight bytes in `bytes` (first byte lowest) are digits before the first other.
 inline int LeadingDigits(uint64_t bytes) {
   // A byte is a digit when its high nibble is 3 and stays 3 after adding 6. A carry out of a
@@ -161,8 +175,37 @@ inline ByteClasses Classify(const char* s) {
 }
 #endif
 
+// The C library's reading of a number that starts at `s` (after blanks), for the read's
+// benchmark (ObjReader::Method). It is called only at a digit, sign or '.', so strtof and strtol
+// never skip a line's '\n' looking for one, and they stop at the '\n' at the latest.
+inline bool StartsNumber(char c) {
+  return IsDigit(c) || c == '-' || c == '+' || c == '.';
+}
+bool LibraryFloat(const char*& cursor, float& out) {
+  const char* s = cursor;
+  while (IsBlank(*s)) ++s;
+  char* end = const_cast<char*>(s);
+  out = StartsNumber(*s) ? std::strtof(s, &end) : 0.0f;
+  if (end == s) return false;
+  cursor = end;
+  return true;
+}
+bool LibraryIndex(const char*& cursor, int32_t& out) {
+  const char* s = cursor;
+  while (IsBlank(*s)) ++s;
+  char* end = const_cast<char*>(s);
+  const long long value = StartsNumber(*s) && *s != '.' ? std::strtoll(s, &end, 10) : 0;
+  if (end == s) return false;
+  cursor = end;
+  out = value < INT32_MIN || value > INT32_MAX ? 0 : static_cast<int32_t>(value);
+  return true;
+}
+
 // Reads the parts of one line. `safeEnd` bounds the memory that may be read in eight-byte steps;
 // byte by byte nothing is read past a line's '\n', which every line handed to it ends with.
+// kOwnNumbers is the engine's way; without it the numbers are read by the C library (for the
+// read's benchmark).
+template <bool kOwnNumbers>
 class LineReader {
  public:
   explicit LineReader(const char* safeEnd) : safeEnd(safeEnd) {}
@@ -192,7 +235,7 @@ class LineReader {
       // Written in place, field by field: a copy of a whole reference just written in parts
       // would wait for those writes to reach memory.
       Reference& r = count < 4 ? face[count] : fifth;
-      if (!FastReference(cursor, r)) {
+      if (!kOwnNumbers || !FastReference(cursor, r)) {
         if (!ParseIndex(cursor, r.p)) break;
         r.t = r.n = kMissing;
         if (*cursor == '/') {
@@ -243,17 +286,14 @@ class LineReader {
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     if ((bits & 0x1FFFFFFFu) - 0x0FFFFFFCu <= 8u) return false;
-    uint32_t floatBits;
-    const float rounded = static_cast<float>(value);
-    std::memcpy(&floatBits, &rounded, 4);
-    floatBits |= static_cast<uint32_t>(negative) << 31;  // signs come at random: no branch
-    std::memcpy(&out, &floatBits, 4);
+    out = WithSign(static_cast<float>(value), negative);
     return true;
   }
 
   // Reads a decimal float after optional blanks; false (and 0) when there is none. The result is
   // the correctly rounded float, the same as strtof gives.
   __attribute__((always_inline)) bool ParseFloat(const char*& cursor, float& out) const {
+    if (!kOwnNumbers) return LibraryFloat(cursor, out);
     const char* s = cursor;
     while (IsBlank(*s)) ++s;
     const char* start = s;
@@ -297,6 +337,7 @@ class LineReader {
   // Reads a decimal integer after optional blanks. An index too large for 32 bits reads as 0,
   // which no list accepts.
   __attribute__((always_inline)) bool ParseIndex(const char*& cursor, int32_t& out) const {
+    if (!kOwnNumbers) return LibraryIndex(cursor, out);
     const char* s = cursor;
     while (IsBlank(*s)) ++s;
     const bool negative = *s == '-';
@@ -346,7 +387,16 @@ class LineReader {
     if (fraction > 0) std::memcpy(&fractionBytes, s + whole + 1, 8);
     const uint64_t mantissa = DigitsValue(wholeBytes, whole) * kIntegerPowersOfTen[fraction] +
                               (fraction > 0 ? DigitsValue(fractionBytes, fraction) : 0);
-    if (!RoundToFloat(mantissa, -fraction, negative, out)) return false;
+    if (mantissa < (uint64_t{1} << 24)) {
+      // Both the digits and the power of ten are exact floats, and IEEE division rounds
+      // correctly, so the quotient is the correctly rounded value with no check: this is the
+      // road of nearly every number a program writes with "%f".
+      const float magnitude =
+          static_cast<float>(static_cast<int32_t>(mantissa)) / kFloatPowersOfTen[fraction];
+      out = WithSign(magnitude, negative);
+    } else if (!RoundToFloat(mantissa, -fraction, negative, out)) {
+      return false;
+    }
     cursor = s + end;
     return true;
 #else
@@ -466,8 +516,8 @@ inline int32_t Absolute(int32_t index, uint64_t readSoFar) {
 // Pass two: the lines of [begin, end) into the block's share of the lists. Lines beyond the
 // counted room (only a file changed since pass one has them) are skipped: nothing is written
 // outside the share.
-BlockResult ReadLines(const LineReader& reader, const char* begin, const char* end,
-                      BlockOutput out) {
+template <typename Reader>
+BlockResult ReadLines(const Reader& reader, const char* begin, const char* end, BlockOutput out) {
   BlockResult result;
   Counts read;                  // lines of each kind stored so far
   Reference spare[kFaceSlots];  // for a face beyond the counted room
@@ -720,10 +770,10 @@ Blocks CutIntoBlocks(const FileText& file) {
   return blocks;
 }
 
-// Runs `work` on every block, on two threads when there are several, until the program is asked
-// to end; false when it was.
+// Runs `work` on every block, on two threads when there are several and `twoThreads`, until the
+// program is asked to end; false when it was.
 template <typename Work>
-bool ForEachBlock(int count, Work work) {
+bool ForEachBlock(int count, bool twoThreads, Work work) {
   std::atomic<bool> quit{false};
   std::atomic<int> next{0};
   auto take = [&] {
@@ -735,7 +785,7 @@ bool ForEachBlock(int count, Work work) {
       work(b);
     }
   };
-  if (count > 1) {
+  if (count > 1 && twoThreads) {
     OnTwoThreads(take);
   } else {
     take();
@@ -747,9 +797,9 @@ bool ForEachBlock(int count, Work work) {
 // b's corners end at planned[b + 1]. The blocks are taken last first, and a block waits for the
 // blocks after it whose references its corners would overwrite (only the first blocks with faces
 // ever wait); false when the program was asked to end.
-bool PutAllCorners(int blockCount, const BlockOutput outputs[], const BlockResult results[],
-                   const uint64_t planned[], const Lists& lists, MeshData* data,
-                   Written written[]) {
+bool PutAllCorners(int blockCount, bool twoThreads, const BlockOutput outputs[],
+                   const BlockResult results[], const uint64_t planned[], const Lists& lists,
+                   MeshData* data, Written written[]) {
   const Reference* const references = reinterpret_cast<const Reference*>(data->vertices);
   auto referencesAt = [&](int b) {
     return static_cast<uint64_t>(kFaceSlots) * outputs[b].before.faces * sizeof(Reference);
@@ -764,7 +814,7 @@ bool PutAllCorners(int blockCount, const BlockOutput outputs[], const BlockResul
   bool abandoned = false;
   std::mutex doneLock;
   std::condition_variable doneChanged;
-  const bool finished = ForEachBlock(blockCount, [&](int last) {
+  const bool finished = ForEachBlock(blockCount, twoThreads, [&](int last) {
     const int b = blockCount - 1 - last;
     {
       std::unique_lock<std::mutex> lock(doneLock);
@@ -797,6 +847,10 @@ bool PutAllCorners(int blockCount, const BlockOutput outputs[], const BlockResul
 }  // namespace
 
 MeshData* ObjReader::Read(const char* path) {
+  return Read(path, Method());
+}
+
+MeshData* ObjReader::Read(const char* path, const Method& method) {
   FileText file;
   std::string reason;
   if (!file.Open(path, reason)) {
@@ -817,7 +871,7 @@ MeshData* ObjReader::Read(const char* path) {
   // Counting first sizes every list exactly, and tells each block where its lines go and how
   // many vertex lines come before it (which relative indices count back from).
   Counts counts[kMaxBlocks + 1];
-  if (!ForEachBlock(blocks.count,
+  if (!ForEachBlock(blocks.count, method.secondThread,
                     [&](int b) { counts[b] = CountLines(blocks.begin[b], blocks.end[b]); })) {
     return stopped();
   }
@@ -846,9 +900,11 @@ MeshData* ObjReader::Read(const char* path) {
   }
 
   BlockResult results[kMaxBlocks + 1];
-  if (!ForEachBlock(blocks.count, [&](int b) {
-        results[b] =
-            ReadLines(LineReader(blocks.safeEnd[b]), blocks.begin[b], blocks.end[b], outputs[b]);
+  if (!ForEachBlock(blocks.count, method.secondThread, [&](int b) {
+        results[b] = method.ownNumberReader ? ReadLines(LineReader<true>(blocks.safeEnd[b]),
+                                                        blocks.begin[b], blocks.end[b], outputs[b])
+                                            : ReadLines(LineReader<false>(blocks.safeEnd[b]),
+                                                        blocks.begin[b], blocks.end[b], outputs[b]);
       })) {
     return stopped();
   }
@@ -896,8 +952,9 @@ MeshData* ObjReader::Read(const char* path) {
     }
   }
   Written written[kMaxBlocks + 1];
-  const bool finished = cornerCount == 0 || PutAllCorners(blocks.count, outputs, results, planned,
-                                                          lists, data, written);
+  const bool finished =
+      cornerCount == 0 || PutAllCorners(blocks.count, method.secondThread, outputs, results,
+                                        planned, lists, data, written);
   if (!finished) {
     MeshData::Free(data);
     return stopped();
