@@ -363,6 +363,28 @@ class LineReader {
     return true;
   }
 
+  // The float of the `whole` (1 to 8) digits at `digits` followed, after one byte, by `fraction`
+  // (0 to 8) more, when it can be had with certainty; false otherwise. Reads eight bytes from
+  // each run of digits.
+  __attribute__((always_inline)) static bool DecimalValue(const char* digits, int whole,
+                                                          int fraction, bool negative, float& out) {
+    uint64_t wholeBytes, fractionBytes = 0;
+    std::memcpy(&wholeBytes, digits, 8);
+    if (fraction > 0) std::memcpy(&fractionBytes, digits + whole + 1, 8);
+    const uint64_t mantissa = DigitsValue(wholeBytes, whole) * kIntegerPowersOfTen[fraction] +
+                              (fraction > 0 ? DigitsValue(fractionBytes, fraction) : 0);
+    if (mantissa < (uint64_t{1} << 24)) {
+      // Both the digits and the power of ten are exact floats, and IEEE division rounds
+      // correctly, so the quotient is the correctly rounded value with no check: this is the
+      // road of nearly every number a program writes with "%f".
+      out =
+          WithSign(static_cast<float>(static_cast<int32_t>(mantissa)) / kFloatPowersOfTen[fraction],
+                   negative);
+      return true;
+    }
+    return RoundToFloat(mantissa, -fraction, negative, out);
+  }
+
   // Reads a decimal float after optional blanks; false (and 0) when there is none. The result is
   // the correctly rounded float, the same as strtof gives.
   __attribute__((always_inline)) bool ParseFloat(const char*& cursor, float& out) const {
@@ -455,21 +477,7 @@ class LineReader {
         (dot != 0 && fraction == 0) || ((c.digit | dot) & number) != number) {
       return false;
     }
-    uint64_t wholeBytes, fractionBytes = 0;
-    std::memcpy(&wholeBytes, s, 8);
-    if (fraction > 0) std::memcpy(&fractionBytes, s + whole + 1, 8);
-    const uint64_t mantissa = DigitsValue(wholeBytes, whole) * kIntegerPowersOfTen[fraction] +
-                              (fraction > 0 ? DigitsValue(fractionBytes, fraction) : 0);
-    if (mantissa < (uint64_t{1} << 24)) {
-      // Both the digits and the power of ten are exact floats, and IEEE division rounds
-      // correctly, so the quotient is the correctly rounded value with no check: this is the
-      // road of nearly every number a program writes with "%f".
-      const float magnitude =
-          static_cast<float>(static_cast<int32_t>(mantissa)) / kFloatPowersOfTen[fraction];
-      out = WithSign(magnitude, negative);
-    } else if (!RoundToFloat(mantissa, -fraction, negative, out)) {
-      return false;
-    }
+    if (!DecimalValue(s, whole, fraction, negative, out)) return false;
     cursor = s + end;
     return true;
 #else
