@@ -202,7 +202,7 @@ inline LineClasses ClassifyLine(const char* s) {
 #endif
 
 // The C library's reading of a number that starts at `s` (after blanks), for the read's
-// benchmark (ObjReader::Method). It is called only at a digit, sign or '.', so strtof and strtol
+// benchmark (ObjReader::Method). It is called only at a digit, sign or '.', so strtof and strtoll
 // never skip a line's '\n' looking for one, and they stop at the '\n' at the latest.
 inline bool StartsNumber(char c) {
   return IsDigit(c) || c == '-' || c == '+' || c == '.';
@@ -255,7 +255,7 @@ class LineReader {
   // references, each index of one to eight digits, apart by blanks, and the line's '\n' within
   // 64 bytes. Returns how many references it read into `face` (all indices positive) and moves
   // `cursor` to the '\n'; 0 (and `cursor` unmoved) for any other line, which ReadFace reads.
-  // A reference at a time took about three times the instructions.
+  // Against a look per reference this saved about a fifth of the instructions of a face line.
   __attribute__((always_inline)) int FastFace(const char*& cursor, Reference face[4]) const {
 #if defined(__SSE2__)
     const char* const s = cursor;
