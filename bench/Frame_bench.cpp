@@ -219,36 +219,8 @@ void FrameSideBySide(benchmark::State& state) {
   state.counters["engine_per_hand"] = Median(ratios);
 }
 
-// The engine's frame with and without the draw prefetch, taking turns going first as above.
-void PrefetchSideBySide(benchmark::State& state) {
-  using Clock = std::chrono::steady_clock;
-  Stage& stage = TheStage();
-  stage.Populate(static_cast<int>(state.range(0)));
-  auto frame = [&stage](bool prefetch) {
-    stage.graphics->prefetchDraws = prefetch;
-    const Clock::time_point start = Clock::now();
-    stage.graphics->Update(0.0);
-    glFinish();
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-  };
-  std::vector<double> with, without, gains;
-  bool prefetchFirst = true;
-  for (auto _ : state) {
-    const double first = frame(prefetchFirst), second = frame(!prefetchFirst);
-    with.push_back(prefetchFirst ? first : second);
-    without.push_back(prefetchFirst ? second : first);
-    gains.push_back(without.back() / with.back() - 1);
-    prefetchFirst = !prefetchFirst;
-  }
-  stage.graphics->prefetchDraws = true;
-  state.counters["with_prefetch_us"] = Median(with);
-  state.counters["without_prefetch_us"] = Median(without);
-  state.counters["prefetch_gain"] = Median(gains);
-}
-
 }  // namespace
 
 BENCHMARK(EngineFrame)->Arg(1)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(HandWrittenFrame)->Arg(1)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(FrameSideBySide)->Arg(1)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(PrefetchSideBySide)->Arg(10000)->Unit(benchmark::kMicrosecond);

@@ -43,9 +43,6 @@ class GraphicsSystem_GL : public BasicGraphicsSystem {
 
   // Registered renderables in registration order, which is the drawing order (not owned).
   std::list<Renderable_GL*> renderables;
-  // Asks for each renderable's memory a few draws ahead of its turn. Always on in the game; the
-  // frame benchmark turns it off to show what it gains.
-  bool prefetchDraws = true;
 
   static GraphicsSystem_GL* instance;
   // The page texture; created by the constructor, deleted by the destructor.
