@@ -33,11 +33,20 @@ void* MapAligned(size_t size) {
   return reinterpret_cast<void*>(aligned);
 }
 
+// A fresh range of `size` bytes (a multiple of kHugePage): on huge pages when they are wanted.
+void* Map(size_t size) {
+  if (LargeBlock::hugePages.load(std::memory_order_relaxed)) return MapAligned(size);
+  void* mapped = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return mapped == MAP_FAILED ? nullptr : mapped;
+}
+
 }  // namespace
+
+std::atomic<bool> LargeBlock::hugePages{true};
 
 void* LargeBlock::Allocate(size_t bytes) {
   if (bytes < kMappedFrom) return std::calloc(bytes > 0 ? bytes : 1, 1);
-  return MapAligned(MappedSize(bytes));
+  return Map(MappedSize(bytes));
 }
 
 void LargeBlock::Free(void* block, size_t bytes) {
@@ -54,7 +63,7 @@ void* LargeBlock::Grow(void* block, size_t oldBytes, size_t usedBytes, size_t ne
     // Move the pages to a larger aligned range instead of copying them: the kernel carries
     // whole huge pages over, and only the new part is fresh.
     const size_t newSize = MappedSize(newBytes);
-    void* target = MapAligned(newSize);
+    void* target = Map(newSize);
     if (target != nullptr) {
       void* moved =
           ::mremap(block, MappedSize(oldBytes), newSize, MREMAP_MAYMOVE | MREMAP_FIXED, target);

@@ -4,9 +4,10 @@
 // fresh 4 KiB pages costs several times as much as the parsing that fills them, and a random
 // lookup in a big table would otherwise miss the TLB as well. Smaller blocks come from the heap.
 //
-// Threads: any thread; nothing is shared.
+// Threads: any thread; nothing is shared but the hugePages switch.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 
 namespace CorvaneEngine {
@@ -21,6 +22,11 @@ class LargeBlock {
   // A block of `newBytes` holding the first `usedBytes` of `block` (of `oldBytes`), which is
   // freed; null (and `block` untouched) when the memory cannot be had.
   static void* Grow(void* block, size_t oldBytes, size_t usedBytes, size_t newBytes);
+
+  // True in the engine. Off, large blocks are mapped as the C library's calloc maps them (4 KiB
+  // pages, no alignment), which the OBJ read's benchmark uses to show what huge pages gain.
+  // Blocks of either kind may be freed or grown after a change.
+  static std::atomic<bool> hugePages;
 };
 
 }  // namespace CorvaneEngine

@@ -5,15 +5,14 @@
 #include <GL/glxew.h>
 
 #include <cstring>
-#include <iterator>
 #include <mutex>
 #include <ostream>
 
 #include "core/ConfigData.h"
 #include "core/OutputStream.h"
 #include "objects/GameObject.h"
-#include "presentation/BasicWindowSystem.h"
 #include "overlay/Browser.h"
+#include "presentation/BasicWindowSystem.h"
 #include "presentation/Camera.h"
 #include "presentation/DynamicTexture_GL.h"
 #include "presentation/GraphicsGlobals.h"
@@ -24,30 +23,6 @@
 namespace CorvaneEngine {
 
 namespace {
-
-// Draws every renderable in list order. In a large scene the list nodes, the components and
-// their objects lie scattered through the heap, and the rasteriser's work between two draws
-// evicts them, so each would miss the cache in turn. Each is asked for ahead of its turn
-// instead: the nodes three draws ahead, the components two and their objects one.
-void DrawInOrder(const std::list<Renderable_GL*>& list) {
-  using Iterator = std::list<Renderable_GL*>::const_iterator;
-  const Iterator end = list.end();
-  auto following = [end](Iterator it) { return it == end ? end : std::next(it); };
-  Iterator current = list.begin();
-  Iterator one = following(current);
-  Iterator two = following(one);
-  Iterator three = following(two);
-  while (current != end) {
-    if (three != end) __builtin_prefetch(&*three);
-    if (two != end) __builtin_prefetch(*two);
-    if (one != end && (*one)->owner != nullptr) __builtin_prefetch((*one)->owner->position);
-    (*current)->Draw();
-    current = one;
-    one = two;
-    two = three;
-    three = following(three);
-  }
-}
 
 // Guards the browserTexture pointer (not the texture) against the browser
 // thread, which may hand in a page while the graphics system is being created
@@ -221,7 +196,7 @@ void GraphicsSystem_GL::Update(double /*seconds*/) {
   }
   gluLookAt(eye[0], eye[1], eye[2], eye[0] + direction[0], eye[1] + direction[1],
             eye[2] + direction[2], up[0], up[1], up[2]);
-  DrawInOrder(renderables);
+  for (Renderable_GL* renderable : renderables) renderable->Draw();
   glPopMatrix();
 
   // The page: one quad in clip coordinates at the near plane, blended over the

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "resources/Mesh_GL.h"
+#include "resources/MeshData.h"
 
 namespace CorvaneEngine {
 

@@ -4,33 +4,12 @@
 #include <GL/glx.h>
 
 #include "presentation/GraphicsGlobals.h"
-#include "core/LargeBlock.h"
 #include "resources/ResourceMaker.h"
 
 namespace CorvaneEngine {
 
 std::vector<uint32_t>* sharedIndices = nullptr;
 uint32_t boundVertexBuffer = Mesh_GL::kNoBuffer;
-
-MeshData* MeshData::Allocate(uint32_t count) {
-  MeshData* data = new MeshData();
-  if (count > 0) {
-    data->blockBytes = static_cast<size_t>(count) * sizeof(MeshVertex);
-    data->vertices = static_cast<MeshVertex*>(LargeBlock::Allocate(data->blockBytes));
-    if (data->vertices == nullptr) {
-      delete data;
-      return nullptr;
-    }
-  }
-  data->vertexCount = count;
-  return data;
-}
-
-void MeshData::Free(MeshData* data) {
-  if (data == nullptr) return;
-  LargeBlock::Free(data->vertices, data->blockBytes);
-  delete data;
-}
 
 // sharedIndices is made by the first Build with buffers rather than by the first constructor:
 // without buffers meshes are constructed on the resource thread, which must not touch it.

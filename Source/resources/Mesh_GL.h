@@ -7,32 +7,13 @@
 // the data) and handed to the main thread through the resource manager's lock.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "resources/MeshData.h"
 #include "resources/Resource.h"
 
 namespace CorvaneEngine {
-
-// One triangle corner as the files and the vertex buffers hold it: 32 bytes.
-struct MeshVertex {
-  float position[3];
-  float normal[3];
-  float texCoord[2];
-};
-static_assert(sizeof(MeshVertex) == 32, "MeshVertex is the 32-byte record of the files");
-
-// What the readers produce: every three consecutive vertices form one triangle.
-struct MeshData {
-  uint32_t vertexCount = 0;
-  MeshVertex* vertices = nullptr;  // one block; the first vertexCount records are the mesh
-  size_t blockBytes = 0;           // the size `vertices` was made with (a reader may use less)
-
-  // A zero-filled block of `count` vertices; null when the memory cannot be had.
-  static MeshData* Allocate(uint32_t count);
-  static void Free(MeshData* data);
-};
 
 class Mesh_GL : public Resource {
  public:

@@ -29,14 +29,22 @@
 // Threads: any thread.
 #pragma once
 
-#include "resources/Mesh_GL.h"
+#include "resources/MeshData.h"
 
 namespace CorvaneEngine {
 
 class ObjReader {
  public:
+  // How a read is done. The defaults are the engine's way; the others are there for the read's
+  // benchmark, which shows in one run what each part gains.
+  struct Method {
+    bool secondThread = true;     // false: every block on the calling thread
+    bool ownNumberReader = true;  // false: numbers read by the C library (strtof, strtoll)
+  };
+
   // The corners of the file at `path`, or null (see above).
   static MeshData* Read(const char* path);
+  static MeshData* Read(const char* path, const Method& method);
 };
 
 }  // namespace CorvaneEngine
