@@ -477,7 +477,7 @@ void PageBridge::TakeMessages(const std::string& payload, const Target& from) {
       std::string& data = item[3].get_ref<std::string&>();
       if (incoming.size() >= kMaxWaitingMessages ||
           incomingBytes + data.size() > kMaxWaitingBytes) {
-        flooded = !floodLogged;
+        flooded = flooded || !floodLogged;
         floodLogged = true;
         continue;
       }
