@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <random>
@@ -53,15 +54,27 @@ bool ReadSome(int fd, std::string& into, Clock::time_point end) {
 std::string HttpGet(int port, const std::string& path, int seconds) {
   int fd = ConnectLocal(port);
   if (fd < 0) return "";
-  std::string answer;
-  if (WriteAll(fd, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n")) {
+  const std::string host = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+  std::string answer, body;
+  if (WriteAll(fd, "GET " + path + " HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n")) {
+    // Read until the body has the length the header gives (or the server closes).
     const auto end = Clock::now() + std::chrono::seconds(seconds);
+    size_t header = std::string::npos, length = std::string::npos;
     while (ReadSome(fd, answer, end)) {
+      if (header == std::string::npos && (header = answer.find("\r\n\r\n")) != std::string::npos) {
+        std::string head = answer.substr(0, header);
+        for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        size_t field = head.find("content-length:");
+        if (field != std::string::npos) length = std::stoul(head.substr(field + 15));
+      }
+      if (header != std::string::npos && length != std::string::npos &&
+          answer.size() >= header + 4 + length)
+        break;
     }
+    if (header != std::string::npos) body = answer.substr(header + 4);
   }
   close(fd);
-  size_t body = answer.find("\r\n\r\n");
-  return body == std::string::npos ? "" : answer.substr(body + 4);
+  return body;
 }
 
 int FreePort() {
@@ -83,8 +96,8 @@ bool WebSocketClient::Connect(int port, const std::string& path) {
   fd = ConnectLocal(port);
   if (fd < 0) return false;
   // The server checks only that a key is there; its answer is not checked back here.
-  if (!WriteAll(fd, "GET " + path +
-                        " HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: "
+  if (!WriteAll(fd, "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                        "\r\nUpgrade: websocket\r\nConnection: "
                         "Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
                         "Sec-WebSocket-Version: 13\r\n\r\n"))
     return false;
