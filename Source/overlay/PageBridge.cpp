@@ -212,6 +212,7 @@ void PageBridge::PageRequested(const std::string& url) {
   const std::string path = CanonicalFilePath(url);
   std::lock_guard<std::mutex> guard(lock);
   ++generation;
+  generationFailed = false;
   awaiting = true;
   awaitedURL = url;
   awaitedPath = path;
@@ -278,7 +279,8 @@ std::vector<PageBridge::Command> PageBridge::TakeCommands() {
   for (Outgoing& message : outgoing) {
     Target target = message.target;
     if (target.context.empty()) {
-      const bool superseded = target.generation < generation;
+      const bool superseded =
+          target.generation < generation || (target.generation == generation && generationFailed);
       const bool refused = !awaiting && mainForeign;
       if (!superseded && hasCurrent) {
         target = current;
@@ -362,12 +364,15 @@ void PageBridge::RendererCrashed(HeadlessView& view) {
   mainForeign = false;
 }
 
-void PageBridge::PageLoadFailed(HeadlessView&, const std::string& url, const std::string&) {
+// What waited for the failed page is dropped; later messages go to the page still shown.
+void PageBridge::PageLoadFailed(HeadlessView& view, const std::string& url, const std::string&) {
+  const bool game = !frames.MainIsErrorPage() && IsGamePageURL(frames.MainURL());
   std::lock_guard<std::mutex> guard(lock);
   if (!awaiting || url != awaitedURL) return;
   awaiting = false;
-  mainForeign = true;  // what waited for it is dropped
-  hasCurrent = false;
+  generationFailed = true;
+  mainForeign = !game;
+  RefreshCurrent(view);
 }
 
 void PageBridge::PageEvent(HeadlessView& view, const std::string& method,

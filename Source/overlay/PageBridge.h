@@ -127,8 +127,9 @@ class PageBridge : public PageFeature {
   std::mutex lock;
   PageFrames frames;  // reader thread only
   // The page's state as the two threads share it.
-  uint64_t generation = 0;  // LoadURL calls so far
-  bool awaiting = false;    // the page of the latest LoadURL has not shown yet
+  uint64_t generation = 0;        // LoadURL calls so far
+  bool awaiting = false;          // the page of the latest LoadURL has not shown yet
+  bool generationFailed = false;  // the latest LoadURL's page failed to load
   std::string awaitedURL, awaitedPath;
   bool mainForeign = false;  // the main document is settled and is not a game page
   bool hasCurrent = false;
