@@ -83,6 +83,12 @@ int ResourceManager::RegisterMaker(ResourceMaker* maker, NameHash typeId) {
   return 0;
 }
 
+const ResourceMaker* ResourceManager::FindMaker(NameHash typeId) {
+  LockGuard guard(*mutex);
+  auto* entry = makers.Find(typeId);
+  return entry ? entry->value : nullptr;
+}
+
 int ResourceManager::AddDirectory(const SharedString& folder, NameHash typeId) {
   namespace fs = std::filesystem;
   std::error_code error;

@@ -43,6 +43,8 @@ class ResourceManager {
   // Takes ownership of `maker` under `typeId`: 0. A null maker: 1. An id that is already taken
   // keeps its first maker; the second one is destroyed at once and the answer is still 0.
   int RegisterMaker(ResourceMaker* maker, NameHash typeId);
+  // The maker registered under `typeId`, or null: a game can check what the entry wired up.
+  const ResourceMaker* FindMaker(NameHash typeId);
   // Queues every file of `folder` (not its sub-folders) whose extension the maker of `typeId`
   // supports: 0. A folder that does not exist: 2. No maker under `typeId`: 1. Files that are
   // already loaded or pending are left as they are.

@@ -2,6 +2,7 @@
 // back, the clean exit without a usable window, run-time mode changes with the graphics hooks,
 // refused GL attributes, and the event pump feeding the browser and ending the game.
 #include <GL/gl.h>
+#include <cxxabi.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,16 +14,55 @@
 #include <iostream>
 
 #include "WindowTestSupport.h"
+#include "core/Engine.h"
 #include "core/OutputStream.h"
 #include "core/ProgramEntry.h"
-#include "presentation/BasicGraphicsSystem.h"
+#include "objects/GOComponent.h"
+#include "objects/ObjectFactory.h"
 #include "overlay/Browser.h"
+#include "presentation/BasicGraphicsSystem.h"
+#include "resources/ResourceMaker.h"
+#include "resources/ResourceManager.h"
 
 using namespace CorvaneEngine;
 using namespace CorvaneTest;
 
-// The program entry refuses to run a game without its start-up hook; this one has nothing to do.
-void GameStartup(const std::vector<SharedString>&) {}
+namespace {
+
+std::string TypeName(const void* object, const std::type_info& type) {
+  if (object == nullptr) return "none";
+  char* name = abi::__cxa_demangle(type.name(), nullptr, nullptr, nullptr);
+  std::string text = name ? name : type.name();
+  std::free(name);
+  return text.substr(text.rfind(':') + 1);
+}
+
+// What the program entry itself wired up before it called the game: the Systems in frame order,
+// each loader with its main-thread flag, and the component prototypes.
+std::string WiringSeenByTheStartUpHook() {
+  std::string wiring = "Systems";
+  for (System* system : Engine::instance->Systems())
+    wiring += " " + TypeName(system, typeid(*system));
+  wiring += "; loaders";
+  for (const char* type : {"Sound", "Texture", "Texture_Mip", "Texture_NoMip", "Mesh"}) {
+    const ResourceMaker* maker = ResourceManager::instance->FindMaker(NameHash(type));
+    wiring += std::string(" ") + type + "=" + (maker ? TypeName(maker, typeid(*maker)) : "none");
+    if (maker != nullptr) wiring += maker->mainThreadOnly ? "(main)" : "(any)";
+  }
+  wiring += "; components";
+  for (const char* type : {"Renderable", "Camera"}) {
+    const GOComponent* prototype = ObjectFactory::instance->FindComponentType(SharedString(type));
+    wiring += std::string(" ") + type + "=" + TypeName(prototype, typeid(*prototype));
+  }
+  return wiring;
+}
+
+}  // namespace
+
+// The program entry refuses to run a game without its start-up hook; this one reports the wiring.
+void GameStartup(const std::vector<SharedString>&) {
+  std::fprintf(stderr, "%s\n", WiringSeenByTheStartUpHook().c_str());
+}
 
 namespace {
 
@@ -278,6 +318,16 @@ TEST(WindowSystem, TheRealMainLoopEndsOnAltF4AndOnACloseRequest) {
     EXPECT_TRUE(outcome.exited) << outcome.errors;
     EXPECT_EQ(0, outcome.code) << outcome.errors;
   }
+  // The entry's own start-up order, as the game's hook finds it (llvmpipe has vertex buffers, so
+  // meshes load on the main thread).
+  EXPECT_NE(std::string::npos,
+            altF4.errors.find(
+                "Systems WindowSystem_SDL InputSystem_SDL GameStateManager ObjectManager "
+                "SoundSystem_AL Browser GraphicsSystem_GL; loaders Sound=SoundLoader_AL(any) "
+                "Texture=TextureLoader_GL(main) Texture_Mip=TextureLoader_MipMap_GL(main) "
+                "Texture_NoMip=TextureLoader_NoMipMap_GL(main) Mesh=MeshLoader_GL(main); "
+                "components Renderable=Renderable_GL Camera=Camera\n"))
+      << altF4.errors;
 }
 
 }  // namespace
