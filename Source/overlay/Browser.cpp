@@ -15,6 +15,10 @@
 #include "overlay/HeadlessView.h"
 #include "overlay/KeyTranslation.h"
 #include "overlay/PageDialogs.h"
+#include "overlay/DevToolsInspector.h"
+#include "overlay/PageBridge.h"
+#include "overlay/PageConsole.h"
+#include "overlay/PageLifecycle.h"
 #include "presentation/BasicWindowSystem.h"
 #include "presentation/GraphicsSystem_GL.h"
 
@@ -54,6 +58,14 @@ Browser::Browser() : client(new BrowserClient()) {
   recovery = crashRecovery.get();
   client->SetCrashRecovery(recovery);
   client->AddFeature(std::move(crashRecovery));
+  auto pageBridge = std::make_unique<PageBridge>();
+  bridge = pageBridge.get();
+  client->AddFeature(std::move(pageBridge));
+  auto pageLifecycle = std::make_unique<PageLifecycle>();
+  lifecycle = pageLifecycle.get();
+  client->AddFeature(std::move(pageLifecycle));
+  client->AddFeature(std::make_unique<PageConsole>());
+  client->AddFeature(std::make_unique<DevToolsInspector>());
 }
 
 Browser::~Browser() {
@@ -128,6 +140,7 @@ bool Browser::IsPageDrawnAt(int32_t x, int32_t y) const {
 void Browser::LoadURL(const char* url) {
   if (url == nullptr) return;
   recovery->PageRequested(url);  // after the overlay gave up on a crashing browser: once more
+  bridge->PageRequested(url);    // the game's messages from now on are for this page
   client->LoadURL(url);
 }
 
@@ -183,6 +196,37 @@ void Browser::MouseLeave() {
   if (std::shared_ptr<HeadlessView> page = client->ReadyBrowser()) {
     page->SendMouseMoveEvent(-1, -1, true);
   }
+}
+
+void Browser::OnPageMessage(const std::string& name, PageMessageHandler handler) {
+  bridge->SetMessageHandler(name, std::move(handler));
+}
+
+void Browser::OnPageCall(const std::string& name, PageCallHandler handler) {
+  bridge->SetCallHandler(name, std::move(handler));
+}
+
+bool Browser::SendEvent(const std::string& name, const std::string& json) {
+  return bridge->SendEvent(name, json);
+}
+
+void Browser::RunScript(const std::string& script, ScriptCallback done) {
+  bridge->RunScript(script, [done](const PageBridge::ScriptResult& result) {
+    if (done) done(result.ok, result.value);
+  });
+}
+
+void Browser::OnPageReady(std::function<void(const std::string& url)> handler) {
+  lifecycle->OnReady(std::move(handler));
+}
+
+void Browser::OnPageFailed(
+    std::function<void(const std::string& url, const std::string& reason)> handler) {
+  lifecycle->OnFailed(std::move(handler));
+}
+
+void Browser::OnPageReloadedAfterCrash(std::function<void(const std::string& url)> handler) {
+  lifecycle->OnReloadedAfterCrash(std::move(handler));
 }
 
 PointerShape Browser::GetPointerShape() const {

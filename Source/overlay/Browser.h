@@ -5,6 +5,15 @@
 // The page's JavaScript dialogs are always answered (PageDialogs), and a page whose renderer or
 // browser process died is brought back (CrashRecovery).
 //
+// The game and its own pages talk to each other (PageBridge has the page's side): the page calls
+// corvane.send(name, data) and corvane.call(name, data), which reach the handlers given to
+// OnPageMessage and OnPageCall; the game sends events with SendEvent (the page listens with
+// corvane.on(name, fn)) and runs script with RunScript. Data are JSON texts both ways. Only pages
+// from the game's folder (files below the working directory) take part; the page's console and
+// errors go to the log (PageConsole); OnPageReady, OnPageFailed and OnPageReloadedAfterCrash tell
+// the game about its page (PageLifecycle). Handlers and callbacks run on the main thread during
+// a frame (Update). With CORVANE_DEVTOOLS_PORT the page can be inspected (DevToolsInspector).
+//
 // Every operation below is dropped until the browser is ready (its page exists), except LoadURL:
 // the last page asked for before then is loaded once ready. The input operations are virtual so
 // that tests can stand in for the browser.
@@ -21,6 +30,7 @@
 #include "overlay/ClickCounter.h"
 #include "presentation/PointerShape.h"
 #include "overlay/JavaScriptDialog.h"
+#include "overlay/PageReply.h"
 
 namespace CorvaneEngine {
 
@@ -32,6 +42,8 @@ class PageKeyboard;
 class CrashRecovery;
 class HeadlessBrowser;
 class PageDialogs;
+class PageBridge;
+class PageLifecycle;
 
 class Browser : public System {
  public:
@@ -73,6 +85,30 @@ class Browser : public System {
   using DialogHandler = std::function<void(const JavaScriptDialog&, DialogReply)>;
   void SetDialogHandler(DialogHandler handler);
 
+  // ---- Messages between the game and its pages ----
+  // corvane.send(name, data) of the page: the data as JSON text, in the order the page sent.
+  using PageMessageHandler = std::function<void(const std::string& json)>;
+  // corvane.call(name, data) of the page: answer through the reply, now or in a later frame.
+  using PageCallHandler = std::function<void(const std::string& json, PageReply reply)>;
+  // One handler per name; an empty one removes it. A call without a handler is rejected.
+  void OnPageMessage(const std::string& name, PageMessageHandler handler);
+  void OnPageCall(const std::string& name, PageCallHandler handler);
+  // An event for the page's corvane.on(name) listeners, to the page current now or asked for by
+  // the latest LoadURL (it waits for that page's document). False, with a log line and nothing
+  // sent, when `json` is not valid JSON.
+  bool SendEvent(const std::string& name, const std::string& json);
+  // Runs script in that same page; `done` gets ok and the script's value as JSON text (a promise
+  // is waited for), or not ok and the exception's text (or "the page went away").
+  using ScriptCallback = std::function<void(bool ok, const std::string& jsonOrError)>;
+  void RunScript(const std::string& script, ScriptCallback done);
+  // The main page's document is ready (DOM built), with its URL.
+  void OnPageReady(std::function<void(const std::string& url)> handler);
+  // A page load asked for with LoadURL failed: the URL and the browser's reason.
+  void OnPageFailed(std::function<void(const std::string& url, const std::string& reason)> handler);
+  // The page is back after its renderer or the browser crashed (after its OnPageReady), so that
+  // the game can send its state again.
+  void OnPageReloadedAfterCrash(std::function<void(const std::string& url)> handler);
+
   // True once the page exists (it never goes back).
   bool IsReady() const;
 
@@ -107,6 +143,8 @@ class Browser : public System {
 
   PageDialogs* dialogs = nullptr;  // owned by the client, as its features
   CrashRecovery* recovery = nullptr;
+  PageBridge* bridge = nullptr;  // features owned by the client
+  PageLifecycle* lifecycle = nullptr;
 };
 
 }  // namespace CorvaneEngine

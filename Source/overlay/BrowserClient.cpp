@@ -79,9 +79,10 @@ void BrowserClient::PagePainted(HeadlessView& view, int32_t width, int32_t heigh
   GraphicsSystem_GL::CopyPageToBrowserTexture(width, height, bgraRowsFromTop);
 }
 
-void BrowserClient::PageLoadFailed(HeadlessView&, const std::string& url,
+void BrowserClient::PageLoadFailed(HeadlessView& view, const std::string& url,
                                    const std::string& reason) {
   Log << "ERROR: Browser: cannot load " << url << ": " << reason << std::endl;
+  for (const auto& feature : features) feature->PageLoadFailed(view, url, reason);
 }
 
 void BrowserClient::PageClosed(HeadlessView&) {
@@ -100,6 +101,7 @@ void BrowserClient::BrowserFailed(const std::string& what) {
 }
 
 void BrowserClient::PageCrashed(HeadlessView& view) {
+  for (const auto& feature : features) feature->RendererCrashed(view);
   if (crashRecovery != nullptr)
     crashRecovery->PageCrashed(view);
   else

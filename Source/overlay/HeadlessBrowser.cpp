@@ -18,6 +18,7 @@
 
 #include "core/GameIdentity.h"
 #include "core/OutputStream.h"
+#include "overlay/DevToolsInspector.h"
 #include "overlay/DevToolsPipe.h"
 #include "overlay/FileURL.h"
 #include "overlay/HeadlessBrowserClient.h"
@@ -184,6 +185,9 @@ bool HeadlessBrowser::Start(const Settings& settings, std::string& error) {
       "--user-data-dir=" + temp,
       "--window-size=" + std::to_string(settings.width) + "," + std::to_string(settings.height),
   };
+  // An inspector for UI authors, only when asked for (CORVANE_DEVTOOLS_PORT).
+  for (const std::string& argument : DevToolsInspector::BrowserArguments())
+    arguments.push_back(argument);
   // The browser refuses to start as root with its sandbox on; elsewhere the sandbox stays.
   if (geteuid() == 0) arguments.push_back("--no-sandbox");
   arguments.push_back(StartPage(temp));
@@ -212,6 +216,13 @@ void HeadlessBrowser::Stop() {
   impl->pipe.reset();
   std::error_code ignored;
   std::filesystem::remove_all(impl->userDataDir, ignored);
+}
+
+// The start page is "start.html" in the profile folder ("corvane-browser-<pid>-XXXXXX").
+bool HeadlessBrowser::IsStartPage(const std::string& url) {
+  static const std::string kName = "/start.html";
+  return url.find("/corvane-browser-") != std::string::npos && url.size() >= kName.size() &&
+         url.compare(url.size() - kName.size(), kName.size(), kName) == 0;
 }
 
 pid_t HeadlessBrowser::ProcessId() const {

@@ -53,6 +53,8 @@ class HeadlessBrowser {
   int32_t OpenPageCount() const;
 
   static std::string DefaultBinary();
+  // Whether the URL is the empty page a browser of this layer shows before its first load.
+  static bool IsStartPage(const std::string& url);
 
  private:
   struct Impl;

@@ -161,10 +161,9 @@ class BrowserOverlayTest : public GraphicsTest {
   std::vector<uint8_t> pixels;
 };
 
-// The renderer processes among the descendants of `process` (the browser): a renderer's command
-// line has "--type=renderer".
-inline std::vector<pid_t> RendererProcesses(pid_t process) {
-  std::vector<pid_t> found, parents{process};
+// Every process below `process` (the browser), children first.
+inline std::vector<pid_t> DescendantProcesses(pid_t process) {
+  std::vector<pid_t> parents{process};
   for (size_t next = 0; next < parents.size(); ++next) {
     DIR* proc = opendir("/proc");
     while (dirent* entry = proc ? readdir(proc) : nullptr) {
@@ -173,14 +172,23 @@ inline std::vector<pid_t> RendererProcesses(pid_t process) {
           candidate > 0 ? ReadFile("/proc/" + std::to_string(candidate) + "/stat") : std::string();
       int parent = 0;
       size_t close = stat.rfind(')');
-      if (close == std::string::npos ||
-          std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent) != 1 || parent != parents[next])
-        continue;
-      parents.push_back(candidate);
-      std::string command = ReadFile("/proc/" + std::to_string(candidate) + "/cmdline");
-      if (command.find("--type=renderer") != std::string::npos) found.push_back(candidate);
+      if (close != std::string::npos &&
+          std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent) == 1 && parent == parents[next])
+        parents.push_back(candidate);
     }
     if (proc) closedir(proc);
+  }
+  parents.erase(parents.begin());
+  return parents;
+}
+
+// The renderer processes among the descendants of `process` (the browser): a renderer's command
+// line has "--type=renderer".
+inline std::vector<pid_t> RendererProcesses(pid_t process) {
+  std::vector<pid_t> found;
+  for (pid_t candidate : DescendantProcesses(process)) {
+    std::string command = ReadFile("/proc/" + std::to_string(candidate) + "/cmdline");
+    if (command.find("--type=renderer") != std::string::npos) found.push_back(candidate);
   }
   return found;
 }
