@@ -14,8 +14,8 @@ const std::string kNoName;
 }
 
 struct PageReply::Pending {
-  Pending(std::weak_ptr<HeadlessView> page, std::string context, DocumentToken document,
-          int64_t id, std::string name)
+  Pending(std::weak_ptr<HeadlessView> page, std::string context, DocumentToken document, int64_t id,
+          std::string name)
       : page(std::move(page)),
         context(std::move(context)),
         document(std::move(document)),
