@@ -37,7 +37,7 @@ void CatchState::Initialize() {
   // Typing a name must not move the basket: A and D are the game's keys too.
   browser->KeepTypingFromGame(true);
   browser->OnPageMessage("name", [this](const std::string& json) {
-    // The page sends a string; anything else (or a novel) is not a name.
+    // The page sends a string; anything else, or a long text, is not a name.
     if (json.size() >= 2 && json.size() <= 200 && json.front() == '"') nameJson = json;
   });
   browser->OnPageCall("restart", [this](const std::string&, PageReply reply) {
