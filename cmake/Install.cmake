@@ -19,7 +19,7 @@ file(GLOB CORVANE_OVERLAY_HEADERS CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DI
      ${PROJECT_SOURCE_DIR}/Source/overlay/*.h)
 # Of the overlay, a game sees Browser and what its interface names.
 list(REMOVE_ITEM CORVANE_OVERLAY_HEADERS overlay/Browser.h overlay/ClickCounter.h
-     overlay/FileURL.h overlay/JavaScriptDialog.h)
+     overlay/FileURL.h overlay/JavaScriptDialog.h overlay/PageReply.h)
 set(CORVANE_INTERNAL_HEADERS ${CORVANE_OVERLAY_HEADERS}
     core/AtomicFile.h core/Clock.h core/ErrorBox.h core/LargeBlock.h core/QuitSignal.h
     core/RegularFile.h core/RepeatedReports.h

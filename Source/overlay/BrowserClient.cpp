@@ -58,6 +58,18 @@ void BrowserClient::PageCreated(const std::shared_ptr<HeadlessView>& view) {
   // The features set the page up before anything else reaches it, the first load included.
   // Outside the lock: a feature's own lock never nests inside it.
   for (const auto& feature : features) feature->PageCreated(*view);
+  // The set-up (bindings, scripts for every new document) is carried out by the page's
+  // renderer, a load is started by the browser process: a load sent now may bring its document
+  // before the set-up arrives, a page without its scripts. The renderer answers in order, so
+  // its answer to one more command means the set-up is in place.
+  std::weak_ptr<HeadlessView> page = view;
+  auto setUp = [this, page](const nlohmann::json&) {
+    if (std::shared_ptr<HeadlessView> view = page.lock()) PageSetUp(view);
+  };
+  if (view->SendCommand("Runtime.evaluate", "{\"expression\":\"0\"}", setUp) == 0) PageSetUp(view);
+}
+
+void BrowserClient::PageSetUp(const std::shared_ptr<HeadlessView>& view) {
   std::string url;
   bool load = false;
   {

@@ -65,6 +65,9 @@ class BrowserClient : public HeadlessBrowserClient {
                  const nlohmann::json& params) override;
 
  private:
+  // The features' set-up of `view` is in place: the page is ready and the kept URL loads.
+  void PageSetUp(const std::shared_ptr<HeadlessView>& view);
+
   std::mutex lock;
   std::shared_ptr<HeadlessView> browser;
   bool ready = false;  // never cleared once set

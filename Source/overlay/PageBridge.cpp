@@ -258,8 +258,8 @@ void PageBridge::RunHandlers() {
       continue;
     }
     if (!*message.from.document) continue;  // its page went away: no one waits for the answer
-    PageReply reply(std::make_shared<PageReply::Pending>(
-        message.from.page, message.from.context, message.from.document, message.id, message.name));
+    PageReply reply = PageReply::ForCall(message.from.page, message.from.context,
+                                         message.from.document, message.id, message.name);
     auto handler = callHandlers.find(message.name);
     if (handler == callHandlers.end()) {
       reply.Reject("no handler for \"" + message.name + "\"");

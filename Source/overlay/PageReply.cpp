@@ -5,11 +5,36 @@
 #include "core/OutputStream.h"
 #include "overlay/HeadlessView.h"
 #include "overlay/PageBridge.h"
+#include "overlay/PageFrames.h"
 
 namespace CorvaneEngine {
 
 namespace {
 const std::string kNoName;
+}
+
+struct PageReply::Pending {
+  Pending(std::weak_ptr<HeadlessView> page, std::string context, DocumentToken document, int64_t id,
+          std::string name)
+      : page(std::move(page)),
+        context(std::move(context)),
+        document(std::move(document)),
+        id(id),
+        name(std::move(name)) {}
+  ~Pending();  // rejects an unanswered call
+  void Answer(const std::string& item);
+  std::weak_ptr<HeadlessView> page;
+  const std::string context;  // the calling document's context (browser-wide id)
+  const DocumentToken document;
+  const int64_t id;  // the page's number for the call
+  const std::string name;
+  std::atomic<bool> answered{false};
+};
+
+PageReply PageReply::ForCall(std::weak_ptr<HeadlessView> page, std::string context,
+                             DocumentToken document, int64_t id, std::string name) {
+  return PageReply(std::make_shared<Pending>(std::move(page), std::move(context),
+                                             std::move(document), id, std::move(name)));
 }
 
 bool PageReply::Resolve(const std::string& json) {

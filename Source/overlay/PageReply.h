@@ -11,10 +11,10 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
-
-#include "overlay/PageFrames.h"
+#include <utility>
 
 namespace CorvaneEngine {
 
@@ -36,23 +36,12 @@ class PageReply {
 
  private:
   friend class PageBridge;
-  struct Pending {
-    Pending(std::weak_ptr<HeadlessView> page, std::string context, DocumentToken document,
-            int64_t id, std::string name)
-        : page(std::move(page)),
-          context(std::move(context)),
-          document(std::move(document)),
-          id(id),
-          name(std::move(name)) {}
-    ~Pending();  // rejects an unanswered call
-    void Answer(const std::string& item);
-    std::weak_ptr<HeadlessView> page;
-    const std::string context;  // the calling document's context (browser-wide id)
-    const DocumentToken document;
-    const int64_t id;  // the page's number for the call
-    const std::string name;
-    std::atomic<bool> answered{false};
-  };
+  // The open call (kept out of this header: it holds the browser layer's page and document).
+  struct Pending;
+  // For PageBridge: the reply to call `id` named `name` of the document `document` of `context`.
+  static PageReply ForCall(std::weak_ptr<HeadlessView> page, std::string context,
+                           std::shared_ptr<std::atomic<bool>> document, int64_t id,
+                           std::string name);
   explicit PageReply(std::shared_ptr<Pending> pending) : pending(std::move(pending)) {}
   std::shared_ptr<Pending> pending;
 };
