@@ -464,7 +464,9 @@ double ShellUnderScene(DemoWithPage& demo, const std::string& url) {
 
 // Rounds of the shell's own screencast (the reference) and of the overlay drawn over the demo's
 // scene, one after the other so that both see the same load; the overlay's page is blank while
-// the shell runs, and the shell is gone while the overlay runs.
+// the shell runs, and the shell is gone while the overlay runs. A third round runs the shell
+// and the demo's scene at once: the game and the browser share one scheduling group (the
+// session), and this round shows what the scene's share of it leaves the shell.
 void OverlayOverDemoScene(benchmark::State& state) {
   std::string url = AnimatedPage();
   std::string blank = ScratchFile("blank.html", "<html></html>");
