@@ -7,7 +7,12 @@
 //                             page images per second the overlay shows in the running demo (the
 //                             whole engine, the demo's scene drawn under the page) against the
 //                             shell's own screencast of the same page, in alternating rounds
-//                             (goal: overlay_to_shell at least 0.9)
+//                             (goal: overlay_to_shell at least 0.9); beside it the processor
+//                             time each browser had in its rounds, all its processes together,
+//                             per second and per frame, and the game's own (every thread of it);
+//                             and, apart from the goal, the shell's screencast while the demo's
+//                             scene runs under a blank page (shell_under_scene_frames_per_second):
+//                             what the same processor share gives the shell
 //   PageFrameDecode/fast_path:1
 //   PageFrameDecode/fast_path:0
 //                             decoding the screencast frames of the demo's pages (its start and
@@ -31,6 +36,7 @@
 #include <GL/glew.h>
 #include <benchmark/benchmark.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -105,6 +111,38 @@ std::string AnimatedPage() {
       "requestAnimationFrame(f);}f();</script></body></html>");
 }
 
+// Processor seconds used so far by the browser whose first process is `group`, all the processes
+// of its group together (they live in their own process group).
+double BrowserCpuSeconds(pid_t group) {
+  long ticks = 0;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    const std::string process = entry.path().filename().string();
+    if (process.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    size_t name = text.rfind(')');
+    if (name == std::string::npos) continue;
+    // After the name: state ppid pgrp session tty tpgid flags minflt cminflt majflt cmajflt utime
+    // stime
+    char state;
+    long parent, processGroup, skip, user, system;
+    if (std::sscanf(text.c_str() + name + 1, " %c %ld %ld %ld %ld %ld %ld %ld %ld %ld %ld %ld %ld",
+                    &state, &parent, &processGroup, &skip, &skip, &skip, &skip, &skip, &skip, &skip,
+                    &skip, &user, &system) == 13 &&
+        processGroup == group) {
+      ticks += user + system;
+    }
+  }
+  return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+double GameCpuSeconds() {
+  timespec now;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
+
 // ---- The reference: the shell's own screencast, read and acknowledged, nothing decoded ----
 
 // Starts the bare shell on the pipe with the page at `url`, its profile in a new folder `dir`
@@ -129,8 +167,10 @@ bool StartShell(DevToolsPipe& pipe, const std::string& url, std::string& dir, st
 }
 
 // Frames per second of the shell's own screencast of the page over kSampleSeconds; 0, with the
-// reason in `error`, when the shell cannot be started.
-double ShellFramesPerSecond(const std::string& url, std::string& error) {
+// reason in `error`, when the shell cannot be started. `browserCpu` gets the shell's processor
+// seconds per second over the same time.
+double ShellFramesPerSecond(const std::string& url, std::string& error,
+                            double* browserCpu = nullptr) {
   DevToolsPipe pipe;
   std::string dir;
   if (!StartShell(pipe, url, dir, error)) return 0.0;
@@ -139,6 +179,7 @@ double ShellFramesPerSecond(const std::string& url, std::string& error) {
   int32_t attach = 0;
   int frames = 0;
   Clock::time_point first;
+  double cpuAtFirst = 0.0;
   while (pipe.Receive(message, true) == DevToolsPipe::Received::Message) {
     nlohmann::json m = nlohmann::json::parse(message, nullptr, false);
     std::string method = m.value("method", "");
@@ -155,11 +196,16 @@ double ShellFramesPerSecond(const std::string& url, std::string& error) {
     } else if (method == "Page.screencastFrame") {
       pipe.Send("Page.screencastFrameAck",
                 "{\"sessionId\":" + m["params"]["sessionId"].dump() + "}", session);
-      if (frames++ == 0) first = Clock::now();
+      if (frames++ == 0) {
+        first = Clock::now();
+        cpuAtFirst = BrowserCpuSeconds(pipe.ProcessId());
+      }
       if (std::chrono::duration<double>(Clock::now() - first).count() >= kSampleSeconds) break;
     }
   }
   double seconds = std::chrono::duration<double>(Clock::now() - first).count();
+  if (browserCpu != nullptr)
+    *browserCpu = (BrowserCpuSeconds(pipe.ProcessId()) - cpuAtFirst) / seconds;
   pipe.Stop(2000);
   std::filesystem::remove_all(dir);
   return frames > 1 ? (frames - 1) / seconds : 0.0;
@@ -402,9 +448,25 @@ class DemoWithPage {
   uint64_t frames = 0;  // main-loop frames run so far
 };
 
+// The shell's screencast of the page at `url` while the demo runs its frames (its own page blank).
+double ShellUnderScene(DemoWithPage& demo, const std::string& url) {
+  std::atomic<bool> done{false};
+  double framesPerSecond = 0.0;
+  std::thread shell([&] {
+    std::string error;
+    framesPerSecond = ShellFramesPerSecond(url, error);
+    done = true;
+  });
+  while (!done) demo.RunFrames(0.05);
+  shell.join();
+  return framesPerSecond;
+}
+
 // Rounds of the shell's own screencast (the reference) and of the overlay drawn over the demo's
 // scene, one after the other so that both see the same load; the overlay's page is blank while
-// the shell runs, and the shell is gone while the overlay runs.
+// the shell runs, and the shell is gone while the overlay runs. A third round runs the shell
+// and the demo's scene at once: the game and the browser share one scheduling group (the
+// session), and this round shows what the scene's share of it leaves the shell.
 void OverlayOverDemoScene(benchmark::State& state) {
   std::string url = AnimatedPage();
   std::string blank = ScratchFile("blank.html", "<html></html>");
@@ -413,10 +475,13 @@ void OverlayOverDemoScene(benchmark::State& state) {
     state.SkipWithError("no GL window for the demo");
     return;
   }
-  double shellTotal = 0.0, overlayTotal = 0.0, loopTotal = 0.0;
+  double shellTotal = 0.0, overlayTotal = 0.0, loopTotal = 0.0, shellUnderSceneTotal = 0.0;
+  double shellCpu = 0.0, overlayCpu = 0.0, gameCpu = 0.0;  // processor seconds per second
   for (auto _ : state) {
     std::string error;
-    double shell = ShellFramesPerSecond(url, error);
+    double cpu = 0.0;
+    double shell = ShellFramesPerSecond(url, error, &cpu);
+    shellCpu += cpu;
     if (shell == 0.0) {
       state.SkipWithError(error.empty() ? "no frames from the shell" : error.c_str());
       return;
@@ -424,10 +489,15 @@ void OverlayOverDemoScene(benchmark::State& state) {
     Browser::instance->LoadURL(url.c_str());
     demo.RunFrames(1.0);  // the page loads and its animation runs
     const uint64_t framesBefore = demo.frames;
+    const pid_t browser = Browser::instance->GetHeadlessBrowser()->ProcessId();
+    const double browserBefore = BrowserCpuSeconds(browser), gameBefore = GameCpuSeconds();
     double overlay = demo.RunFrames(kSampleSeconds) / kSampleSeconds;
+    overlayCpu += (BrowserCpuSeconds(browser) - browserBefore) / kSampleSeconds;
+    gameCpu += (GameCpuSeconds() - gameBefore) / kSampleSeconds;
     loopTotal += (demo.frames - framesBefore) / kSampleSeconds;
     Browser::instance->LoadURL(blank.c_str());
     demo.RunFrames(0.5);
+    shellUnderSceneTotal += ShellUnderScene(demo, url);
     state.SetIterationTime(2 * kSampleSeconds);
     shellTotal += shell;
     overlayTotal += overlay;
@@ -436,6 +506,14 @@ void OverlayOverDemoScene(benchmark::State& state) {
   state.counters["overlay_frames_per_second"] = overlayTotal / state.iterations();
   state.counters["overlay_to_shell"] = overlayTotal / shellTotal;
   state.counters["loop_frames_per_second"] = loopTotal / state.iterations();
+  const double rounds = static_cast<double>(state.iterations());
+  state.counters["shell_cpu_per_second"] = shellCpu / rounds;
+  state.counters["overlay_browser_cpu_per_second"] = overlayCpu / rounds;
+  state.counters["game_cpu_per_second"] = gameCpu / rounds;
+  state.counters["shell_cpu_ms_per_frame"] = 1000 * shellCpu / shellTotal;
+  state.counters["overlay_browser_cpu_ms_per_frame"] = 1000 * overlayCpu / overlayTotal;
+  state.counters["shell_under_scene_frames_per_second"] = shellUnderSceneTotal / rounds;
+  state.counters["overlay_to_shell_under_scene"] = overlayTotal / shellUnderSceneTotal;
 }
 BENCHMARK(OverlayOverDemoScene)
     ->Name("ScreencastFrames/OverlayOverDemoSceneVsShell")

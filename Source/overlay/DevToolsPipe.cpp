@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -18,7 +19,14 @@ namespace CorvaneEngine {
 
 namespace {
 
-constexpr size_t kReadChunk = 256 * 1024;
+// A read that waits for the next message takes this much at first; once bytes are queued, a read
+// takes exactly what is there.
+constexpr size_t kFirstRead = 4096;
+// A page picture is a megabyte or more of base64. With the usual 64 KB pipe the browser writes it
+// in some twenty pieces, and both sides wake for every piece; under load each of those wake-ups
+// waits for a core. A pipe of this size takes a picture whole; where an unprivileged process may
+// not have that much (1 MB by default), it is halved until it fits, and a picture comes in two.
+constexpr int kAnswerPipeBytes = 4 * 1024 * 1024;
 constexpr int kChildStatusFd = 5;  // the child's end of the exec status pipe
 
 // Moves a descriptor above the range the child's fixed descriptors use, close-on-exec.
@@ -26,6 +34,12 @@ int Lift(int fd) {
   int lifted = fcntl(fd, F_DUPFD_CLOEXEC, 10);
   close(fd);
   return lifted;
+}
+
+void GrowPipe(int fd) {
+  for (int bytes = kAnswerPipeBytes; bytes > 64 * 1024; bytes /= 2) {
+    if (fcntl(fd, F_SETPIPE_SZ, bytes) >= 0) return;
+  }
 }
 
 void SleepMilliseconds(int milliseconds) {
@@ -53,6 +67,7 @@ bool DevToolsPipe::Start(const std::vector<std::string>& arguments, std::string&
     close(commands[1]);
     return false;
   }
+  GrowPipe(answers[0]);
   // Above fd 9, so that placing them on 3, 4 and 5 in the child can never overwrite one another.
   int childIn = Lift(commands[0]), childOut = Lift(answers[1]), childStatus = Lift(status[1]);
 
@@ -166,11 +181,9 @@ DevToolsPipe::Received DevToolsPipe::Receive(std::string& message, bool wait,
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(waitLimitMilliseconds);
   for (;;) {
-    size_t end = buffer.find('\0', scanned);
+    size_t end = buffer.find('\0', std::max(scanned, taken));
     if (end != std::string::npos) {
-      message.assign(buffer, 0, end);
-      buffer.erase(0, end + 1);
-      scanned = 0;
+      TakeMessage(message, end);
       return Received::Message;
     }
     scanned = buffer.size();
@@ -184,13 +197,35 @@ DevToolsPipe::Received DevToolsPipe::Receive(std::string& message, bool wait,
       pollfd ready{answerFd, POLLIN, 0};
       if (poll(&ready, 1, timeout) <= 0) return Received::Nothing;
     }
-    size_t had = buffer.size();
-    buffer.resize(had + kReadChunk);
-    ssize_t got = read(answerFd, &buffer[had], kReadChunk);
+    // Messages handed out leave the buffer only now, once for all of them, with the start of the
+    // next one moved to the front.
+    buffer.erase(0, taken);
+    scanned -= taken;
+    taken = 0;
+    int queued = 0;
+    if (ioctl(answerFd, FIONREAD, &queued) != 0 || queued <= 0) queued = kFirstRead;
+    const size_t had = buffer.size(), room = static_cast<size_t>(queued);
+    buffer.resize(had + room);
+    ssize_t got = read(answerFd, &buffer[had], room);
     buffer.resize(had + (got > 0 ? static_cast<size_t>(got) : 0));
     if (got == 0) return Received::Closed;
     if (got < 0 && errno != EINTR) return Received::Closed;
   }
+}
+
+// The message that ends at `end`. One that is all the bytes read so far (the usual case, and
+// always for a picture read in one go) changes places with `message` instead of being copied;
+// `buffer` keeps the old message's storage for the next reads.
+void DevToolsPipe::TakeMessage(std::string& message, size_t end) {
+  if (taken == 0 && end + 1 == buffer.size()) {
+    message.swap(buffer);
+    message.resize(end);
+    buffer.clear();
+    scanned = 0;
+    return;
+  }
+  message.assign(buffer, taken, end - taken);
+  taken = end + 1;
 }
 
 void DevToolsPipe::Stop(int graceMilliseconds) {

@@ -52,6 +52,7 @@ class DevToolsPipe {
 
  private:
   bool WriteAll(const char* data, size_t size);
+  void TakeMessage(std::string& message, size_t end);
 
   std::mutex processLock;  // held from a look at `child` until it is reaped
   std::atomic<pid_t> child{-1};
@@ -59,7 +60,8 @@ class DevToolsPipe {
   int answerFd = -1;   // our end of the child's fd 4
   std::mutex writeLock;
   std::atomic<int32_t> nextId{1};
-  std::string buffer;  // bytes read but not yet handed out
+  std::string buffer;  // bytes read; those before `taken` were handed out already
+  size_t taken = 0;
   size_t scanned = 0;  // bytes of `buffer` known to hold no NUL
 };
 
