@@ -6,19 +6,15 @@
 #include "core/OutputStream.h"
 #include "overlay/BrowserClient.h"
 #include "overlay/HeadlessView.h"
+#include "overlay/JsonFields.h"
 
 namespace CorvaneEngine {
 
 namespace {
 
 using Json = nlohmann::json;
+using JsonFields::Text;
 constexpr auto kCrashWindow = std::chrono::minutes(1);
-
-std::string Text(const Json& object, const char* key) {
-  if (!object.is_object()) return std::string();
-  auto found = object.find(key);
-  return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
-}
 
 }  // namespace
 

@@ -23,6 +23,7 @@
 #include "overlay/FileURL.h"
 #include "overlay/HeadlessBrowserClient.h"
 #include "overlay/HeadlessView.h"
+#include "overlay/JsonFields.h"
 #include "overlay/PageImageDecoder.h"
 
 namespace CorvaneEngine {
@@ -30,6 +31,8 @@ namespace CorvaneEngine {
 namespace {
 
 using Json = nlohmann::json;
+using JsonFields::Member;
+using JsonFields::Text;
 
 // The real program behind Debian's wrapper script: started directly, so the parent-death
 // signal reaches the browser itself rather than a shell in between.
@@ -43,20 +46,6 @@ constexpr int kStartSeconds = 10;
 // sent somewhere by its opener's script before it is closed. A script that sends it on does so
 // at once or after a short wait; one that only writes into it makes a page that no one sees.
 constexpr auto kBlankPopupGrace = std::chrono::seconds(1);
-
-std::string Text(const Json& object, const char* key) {
-  if (!object.is_object()) return std::string();
-  auto found = object.find(key);
-  if (found == object.end() || !found->is_string()) return std::string();
-  return found->get<std::string>();
-}
-
-const Json& Member(const Json& object, const char* key) {
-  static const Json kNone;
-  if (!object.is_object()) return kNone;
-  auto found = object.find(key);
-  return found == object.end() ? kNone : *found;
-}
 
 // The page the browser opens with: an empty local file in the profile folder. Pages from files
 // then load into the renderer that already has the transparent background; from about:blank

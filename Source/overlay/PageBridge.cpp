@@ -5,12 +5,14 @@
 #include "core/OutputStream.h"
 #include "overlay/GamePageURL.h"
 #include "overlay/HeadlessView.h"
+#include "overlay/JsonFields.h"
 
 namespace CorvaneEngine {
 
 namespace {
 
 using Json = nlohmann::json;
+using JsonFields::Text;
 
 // The protocol binding behind `corvane`, and the page's receiver of the game's batches.
 constexpr char kBinding[] = "__corvaneBridge";
@@ -100,12 +102,6 @@ constexpr char kScript[] = R"JS((function () {
 })();)JS";
 
 constexpr char kPageWentAway[] = "the page went away";
-
-std::string Text(const Json& object, const char* key) {
-  if (!object.is_object()) return std::string();
-  auto found = object.find(key);
-  return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
-}
 
 std::string WithoutFragment(const std::string& url) {
   return url.substr(0, url.find('#'));

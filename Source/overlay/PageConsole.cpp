@@ -4,25 +4,15 @@
 
 #include "core/OutputStream.h"
 #include "overlay/HeadlessView.h"
+#include "overlay/JsonFields.h"
 
 namespace CorvaneEngine {
 
 namespace {
 
 using Json = nlohmann::json;
-
-std::string Text(const Json& object, const char* key) {
-  if (!object.is_object()) return std::string();
-  auto found = object.find(key);
-  return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
-}
-
-const Json& Member(const Json& object, const char* key) {
-  static const Json kNone;
-  if (!object.is_object()) return kNone;
-  auto found = object.find(key);
-  return found == object.end() ? kNone : *found;
-}
+using JsonFields::Member;
+using JsonFields::Text;
 
 // One log line: control characters become spaces, and a long text is cut.
 std::string OneLine(std::string text) {

@@ -4,18 +4,14 @@
 
 #include "core/OutputStream.h"
 #include "overlay/HeadlessView.h"
+#include "overlay/JsonFields.h"
 
 namespace CorvaneEngine {
 
 namespace {
 
 using Json = nlohmann::json;
-
-std::string Text(const Json& object, const char* key) {
-  if (!object.is_object()) return std::string();
-  auto found = object.find(key);
-  return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
-}
+using JsonFields::Text;
 
 JavaScriptDialog::Kind KindOf(const std::string& type) {
   if (type == "confirm") return JavaScriptDialog::Kind::Confirm;

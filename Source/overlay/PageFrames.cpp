@@ -2,17 +2,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "overlay/JsonFields.h"
+
 namespace CorvaneEngine {
 
 namespace {
 
 using Json = nlohmann::json;
-
-std::string Text(const Json& object, const char* key) {
-  if (!object.is_object()) return std::string();
-  auto found = object.find(key);
-  return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
-}
+using JsonFields::Text;
 
 DocumentToken NewDocument() {
   return std::make_shared<std::atomic<bool>>(true);
