@@ -15,7 +15,7 @@
 #include "overlay/HeadlessView.h"
 #include "overlay/KeyTranslation.h"
 #include "overlay/PageDialogs.h"
-#include "overlay/DevToolsInspector.h"
+#include "overlay/DebugPort.h"
 #include "overlay/PageBridge.h"
 #include "overlay/PageConsole.h"
 #include "overlay/PageLifecycle.h"
@@ -65,7 +65,7 @@ Browser::Browser() : client(new BrowserClient()) {
   lifecycle = pageLifecycle.get();
   client->AddFeature(std::move(pageLifecycle));
   client->AddFeature(std::make_unique<PageConsole>());
-  client->AddFeature(std::make_unique<DevToolsInspector>());
+  client->AddFeature(std::make_unique<DebugPort>());
 }
 
 Browser::~Browser() {

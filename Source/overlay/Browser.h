@@ -12,7 +12,7 @@
 // from the game's folder (files below the working directory) take part; the page's console and
 // errors go to the log (PageConsole); OnPageReady, OnPageFailed and OnPageReloadedAfterCrash tell
 // the game about its page (PageLifecycle). Handlers and callbacks run on the main thread during
-// a frame (Update). With CORVANE_DEVTOOLS_PORT the page can be inspected (DevToolsInspector).
+// a frame (Update). With CORVANE_DEVTOOLS_PORT the page can be inspected (DebugPort).
 //
 // Every operation below is dropped until the browser is ready (its page exists), except LoadURL:
 // the last page asked for before then is loaded once ready. The input operations are virtual so

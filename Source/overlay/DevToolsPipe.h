@@ -1,7 +1,7 @@
 // DevToolsPipe: the headless browser's child process and the private pipe the DevTools protocol
 // runs on. The child gets the commands on its file descriptor 3 and answers on 4; every message
 // is one JSON text ended by a NUL byte. The pipe opens no TCP port (only CORVANE_DEVTOOLS_PORT
-// asks the browser for one: DevToolsInspector).
+// asks the browser for one: DebugPort).
 //
 // The child cannot outlive the game: it is killed when the thread that started it ends (parent
 // death signal, also on SIGKILL of the game), and it quits by itself when the command pipe closes.

@@ -18,7 +18,7 @@
 
 #include "core/GameIdentity.h"
 #include "core/OutputStream.h"
-#include "overlay/DevToolsInspector.h"
+#include "overlay/DebugPort.h"
 #include "overlay/DevToolsPipe.h"
 #include "overlay/FileURL.h"
 #include "overlay/HeadlessBrowserClient.h"
@@ -175,7 +175,7 @@ bool HeadlessBrowser::Start(const Settings& settings, std::string& error) {
       "--window-size=" + std::to_string(settings.width) + "," + std::to_string(settings.height),
   };
   // An inspector for UI authors, only when asked for (CORVANE_DEVTOOLS_PORT).
-  for (const std::string& argument : DevToolsInspector::BrowserArguments())
+  for (const std::string& argument : DebugPort::BrowserArguments())
     arguments.push_back(argument);
   // The browser refuses to start as root with its sandbox on; elsewhere the sandbox stays.
   if (geteuid() == 0) arguments.push_back("--no-sandbox");

@@ -55,7 +55,7 @@ std::vector<std::string> ListeningAddresses(pid_t browser) {
   return addresses;
 }
 
-class DevToolsInspectorTest : public BrowserOverlayTest {
+class DebugPortTest : public BrowserOverlayTest {
  protected:
   void SetUp() override {
     port = CorvaneTest::FreePort();
@@ -77,7 +77,7 @@ class DevToolsInspectorTest : public BrowserOverlayTest {
   CorvaneTest::WebSocketClient inspector;
 };
 
-TEST_F(DevToolsInspectorTest, AnInspectorOn127001LeavesTheOverlayDrawing) {
+TEST_F(DebugPortTest, AnInspectorOn127001LeavesTheOverlayDrawing) {
   ASSERT_NE(0, port);
   const std::string page = Url(
       "inspected.html", Box(0, 0, 20, 20, "rgb(255,0,0)", "b") +

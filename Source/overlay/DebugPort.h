@@ -1,4 +1,4 @@
-// DevToolsInspector: Chrome DevTools for the people who write the game's pages. With the
+// DebugPort: Chrome DevTools for the people who write the game's pages. With the
 // environment variable CORVANE_DEVTOOLS_PORT set to a port number, the browser also listens for
 // DevTools on 127.0.0.1 at that port (never on another address), so chrome://inspect (or
 // http://127.0.0.1:<port>) opens the live page. Without it no TCP port is open; an invalid
@@ -22,7 +22,7 @@
 
 namespace CorvaneEngine {
 
-class DevToolsInspector : public PageFeature {
+class DebugPort : public PageFeature {
  public:
   static constexpr double kBackgroundSeconds = 0.1;
 

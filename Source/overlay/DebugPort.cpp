@@ -1,4 +1,4 @@
-#include "overlay/DevToolsInspector.h"
+#include "overlay/DebugPort.h"
 
 #include <cstdlib>
 
@@ -24,11 +24,11 @@ int ParsePort(const char* text) {
 
 }  // namespace
 
-int DevToolsInspector::Port() {
+int DebugPort::Port() {
   return ParsePort(std::getenv("CORVANE_DEVTOOLS_PORT"));
 }
 
-std::vector<std::string> DevToolsInspector::BrowserArguments() {
+std::vector<std::string> DebugPort::BrowserArguments() {
   const char* asked = std::getenv("CORVANE_DEVTOOLS_PORT");
   if (asked == nullptr || *asked == '\0') return {};
   const int port = ParsePort(asked);
@@ -42,13 +42,13 @@ std::vector<std::string> DevToolsInspector::BrowserArguments() {
           "--remote-debugging-address=127.0.0.1"};
 }
 
-void DevToolsInspector::PageCreated(HeadlessView& view) {
+void DebugPort::PageCreated(HeadlessView& view) {
   std::lock_guard<std::mutex> guard(lock);
   page = view.weak_from_this();
   portOpen = Port() != 0;
 }
 
-void DevToolsInspector::Update(double seconds) {
+void DebugPort::Update(double seconds) {
   sinceBackground += seconds;
   if (sinceBackground < kBackgroundSeconds) return;
   sinceBackground = 0.0;
