@@ -1,9 +1,8 @@
-// The game's start-up and its state, on the real engine core: configuration, game states, the
-// resource manager, the object manager and factory, and the game's own object file.
+// The game's start-up hook on the real engine core: configuration, game states, the object
+// manager and factory, the game's own object file, and the start page's URL.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "../../Game/Behavior.h"
 #include "../../Game/DefaultState.h"
@@ -15,7 +14,6 @@
 #include "core/GameHooks.h"
 #include "core/GameStateManager.h"
 #include "objects/GameObject.h"
-#include "objects/ObjectFactory.h"
 #include "objects/ObjectManager.h"
 
 using namespace CorvaneEngine;
@@ -23,46 +21,40 @@ namespace fs = std::filesystem;
 
 class GameStartupTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("CORVANE_ERROR_BOX", "0", 1);
-    // The game's own working directory, copied into a folder whose name has a space.
-    folder = scratch.Path() / "lantern grove";
+  // The game's own working directory, copied into a folder whose name a URL must escape.
+  static fs::path CopyOfTheGame(const fs::path& folder) {
     fs::copy(fs::path(CORVANE_SOURCE_DIR) / "Game", folder, fs::copy_options::recursive);
     fs::remove(folder / "config.xml");
-    inside = std::make_unique<CorvaneTest::ChangeDir>(folder);
-    engine = std::make_unique<Engine>();
-    GameStateManager::instance = states = new GameStateManager();
-    engine->AddSystem(states);
-    engine->AddSystem(objects = new ObjectManager());
-    // What the window system declares; the others follow the same rule.
-    ConfigData::instance->SetDefault("Window", "Fullscreen", true);
+    return folder;
+  }
+  void SetUp() override {
+    ConfigData::instance->SetDefault("Window", "Fullscreen", true);  // as the window system does
+    GameStateManager::instance = states;
+    engine.AddSystem(states);
+    engine.AddSystem(objects);
   }
   void TearDown() override {
     objects->Shutdown();
     delete objects;
     delete states;
-    engine.reset();
-    inside.reset();
   }
 
   CorvaneTest::ScratchDir scratch{"game startup"};
-  fs::path folder;
-  std::unique_ptr<CorvaneTest::ChangeDir> inside;
-  std::unique_ptr<Engine> engine;
-  GameStateManager* states = nullptr;
-  ObjectManager* objects = nullptr;
-  RecordingBrowser browser;
+  const fs::path folder = CopyOfTheGame(scratch.Path() / "lantern grove #é");
+  CorvaneTest::ChangeDir inside{folder};
   CorvaneTest::CapturedErrorReports reports;
+  CorvaneTest::CapturedLog log;
+  RecordingBrowser browser;
+  Engine engine;
+  GameStateManager* states = new GameStateManager();
+  ObjectManager* objects = new ObjectManager();
 };
 
-TEST_F(GameStartupTest, WritesTheSettingsAndOpensTheStartPageBeforeAnyFrame) {
-  ASSERT_TRUE(GameStartup);
-  CorvaneTest::CapturedLog log;
+TEST_F(GameStartupTest, WritesTheSettingsAndOpensTheStartPageBeforeTheLanternIsBuilt) {
   GameStartup({});
-  std::string config = CorvaneTest::ReadFile("config.xml");
-  EXPECT_NE(std::string::npos, config.find("<Fullscreen>True</Fullscreen>")) << config;
-  // One URL, naming the start page of this very folder.
-  ASSERT_EQ(1u, browser.urls.size());
+  EXPECT_NE(std::string::npos,
+            CorvaneTest::ReadFile("config.xml").find("<Fullscreen>True</Fullscreen>"));
+  ASSERT_EQ(1u, browser.urls.size());  // the start page of this very folder
   EXPECT_EQ(folder.string() + "/default.html", CorvaneTest::PathOfFileURL(browser.urls[0]))
       << browser.urls[0];
   EXPECT_EQ(nullptr, states->Current());  // the state waits for the first frame
@@ -87,10 +79,7 @@ TEST_F(GameStartupTest, WritesTheSettingsAndOpensTheStartPageBeforeAnyFrame) {
 TEST_F(GameStartupTest, WithoutTheSpriteTypeTheStateRunsOnEmpty) {
   fs::remove_all(folder / "GameObjects");
   fs::create_directories(folder / "GameObjects");
-  CorvaneTest::CapturedLog log;
-  ObjectFactory::instance->RegisterComponentType("Behavior", new Behavior());
-  states->AddState("MyState", new DefaultState());
-  states->SetState("MyState");
+  GameStartup({});
   states->Update(0.0);
   EXPECT_TRUE(objects->Objects().empty());
   EXPECT_NE(std::string::npos, log.Text().find("ERROR: There is no object of type sprite."))

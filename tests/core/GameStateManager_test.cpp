@@ -1,115 +1,85 @@
 // GameStateManager: the call order across switches, re-requests and destruction, and the two
 // error boxes with their exact text.
+#include "core/GameStateManager.h"
+
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
-#include "core/GameStateManager.h"
 
 using namespace CorvaneEngine;
+using Calls = std::vector<std::string>;
 
 namespace {
 
-std::vector<std::string> calls;
+Calls calls;
 
 class RecordingState : public GameState {
-public:
+ public:
   explicit RecordingState(std::string name) : name(std::move(name)) {}
   ~RecordingState() override { calls.push_back(name + " delete"); }
   void Load() override { calls.push_back(name + " Load"); }
   void Initialize() override { calls.push_back(name + " Initialize"); }
   void Update(double seconds) override {
-    calls.push_back(name + " Update " + std::to_string(seconds));
+    calls.push_back(name + " Update " + std::to_string(seconds).substr(0, 4));
   }
   void Shutdown() override { calls.push_back(name + " Shutdown"); }
   void Unload() override { calls.push_back(name + " Unload"); }
 
-private:
+ private:
   std::string name;
 };
 
-class GameStateManagerTest : public ::testing::Test {
-protected:
-  void SetUp() override { calls.clear(); }
+TEST(GameStateManager, SwitchesHappenAtTheNextUpdateInOrderAndOnlyTheLastRequestCounts) {
+  calls.clear();
   CorvaneTest::CapturedErrorReports reports;
-};
-
-TEST_F(GameStateManagerTest, SwitchesHappenAtTheNextUpdateInOrder) {
   auto* manager = new GameStateManager();
-  manager->AddState("A", new RecordingState("A"));
-  manager->AddState("B", new RecordingState("B"));
+  for (const char* name : {"A", "B", "C"}) manager->AddState(name, new RecordingState(name));
+  manager->SetState("C");
   manager->SetState("A");
   EXPECT_TRUE(calls.empty());
   manager->Update(0.0);
-  EXPECT_EQ((std::vector<std::string>{"A Load", "A Initialize", "A Update 0.000000"}), calls);
-
-  calls.clear();
   manager->SetState("A");  // already current: no re-entry
   manager->Update(0.25);
-  EXPECT_EQ((std::vector<std::string>{"A Update 0.250000"}), calls);
-
-  calls.clear();
   manager->SetState("B");
   manager->Update(0.5);
-  EXPECT_EQ((std::vector<std::string>{"A Shutdown", "A Unload", "B Load", "B Initialize",
-                                      "B Update 0.500000"}),
-            calls);
-  calls.clear();
+  manager->SetState("C");  // requested but never entered before destruction: no Shutdown
   delete manager;
-  ASSERT_EQ(4u, calls.size());
-  EXPECT_EQ("B Shutdown", calls[0]);
-  EXPECT_EQ("B Unload", calls[1]);
-  EXPECT_EQ(2, std::count(calls.begin(), calls.end(), "A delete") +
-                   std::count(calls.begin(), calls.end(), "B delete"));
+  const Calls deletes(calls.end() - 3, calls.end());
+  calls.resize(calls.size() - 3);
+  EXPECT_EQ(calls, (Calls{"A Load", "A Initialize", "A Update 0.00", "A Update 0.25", "A Shutdown",
+                          "A Unload", "B Load", "B Initialize", "B Update 0.50", "B Shutdown",
+                          "B Unload"}));
+  EXPECT_EQ(std::set<std::string>(deletes.begin(), deletes.end()),
+            (std::set<std::string>{"A delete", "B delete", "C delete"}));
   EXPECT_TRUE(reports.Reports().empty());
 }
 
-TEST_F(GameStateManagerTest, OnlyTheLastRequestIsEnteredAndRequestedOnlyStatesGetNoShutdown) {
-  GameStateManager manager;
-  manager.AddState("A", new RecordingState("A"));
-  manager.AddState("B", new RecordingState("B"));
-  manager.AddState("C", new RecordingState("C"));
-  manager.SetState("A");
-  manager.SetState("B");
-  manager.Update(0.0);
-  EXPECT_EQ((std::vector<std::string>{"B Load", "B Initialize", "B Update 0.000000"}), calls);
-  manager.SetState("C");  // requested but never entered before destruction
+TEST(GameStateManager, DuplicatesKeepTheFirstAndMissingStatesAreReportedWithTheirExactText) {
   calls.clear();
-  manager.~GameStateManager();
-  new (&manager) GameStateManager();  // keep the object valid for its own destructor
-  EXPECT_EQ("B Shutdown", calls.at(0));
-  EXPECT_EQ("B Unload", calls.at(1));
-  EXPECT_EQ(5u, calls.size());  // and three deletes, none of them a Shutdown of C
-  EXPECT_EQ(0, std::count(calls.begin(), calls.end(), "C Shutdown"));
-}
-
-TEST_F(GameStateManagerTest, ADuplicateNameKeepsTheFirstState) {
-  GameStateManager manager;
-  auto* second = new RecordingState("second");
-  manager.AddState("A", new RecordingState("first"));
-  manager.AddState("A", second);
-  manager.SetState("A");
-  manager.Update(0.0);
-  EXPECT_EQ("first Load", calls.at(0));
-  delete second;  // not taken by the manager
-}
-
-TEST_F(GameStateManagerTest, MissingStatesAreReportedWithTheirExactText) {
+  CorvaneTest::CapturedErrorReports reports;
   GameStateManager manager;
   manager.Update(0.0);
   manager.SetState("Nowhere");
   manager.Update(0.0);
   ASSERT_EQ(3u, reports.Reports().size());
-  const std::string header = "ERROR: GameStateManager.cpp, line ";
-  EXPECT_EQ(0u, reports.Reports()[0].find(header)) << reports.Reports()[0];
+  EXPECT_EQ(0u, reports.Reports()[0].find("ERROR: GameStateManager.cpp, line "));
   EXPECT_NE(std::string::npos,
             reports.Reports()[0].find(
                 "\nERROR: There is no GameState set when attempting to update the current state"));
   EXPECT_NE(std::string::npos,
             reports.Reports()[1].find("\nERROR: GameState \"Nowhere\" does not exist"));
   EXPECT_EQ(reports.Reports()[0], reports.Reports()[2]);  // every frame until a state is set
+
+  RecordingState second("second");  // not taken by the manager
+  manager.AddState("A", new RecordingState("first"));
+  manager.AddState("A", &second);
+  manager.SetState("A");
+  manager.Update(0.0);
+  EXPECT_EQ("first Load", calls.at(0));
 }
 
 }  // namespace
