@@ -1,12 +1,13 @@
-// The game's start-up hook on the real engine core: configuration, game states, the object
-// manager and factory, the game's own object file, and the start page's URL.
+// The demo on the real engine core, from its start-up hook on: configuration, game states, the
+// object manager and factory, the game's own object file, the start page's URL, and the rule that
+// Space carries the lantern 0.2 a frame and passing x = -7 wins exactly once. Window, browser and
+// sound are stand-ins here; the playtests run the game against the real ones.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "../../Game/Behavior.h"
 #include "../../Game/DefaultState.h"
-#include "GameTestDoubles.h"
 #include "TestProbes.h"
 #include "TestSupport.h"
 #include "core/ConfigData.h"
@@ -15,9 +16,56 @@
 #include "core/GameStateManager.h"
 #include "objects/GameObject.h"
 #include "objects/ObjectManager.h"
+#include "overlay/Browser.h"
+#include "presentation/BasicKeyboard.h"
+#include "sound/BasicSoundSystem.h"
 
 using namespace CorvaneEngine;
 namespace fs = std::filesystem;
+
+namespace {
+
+// A keyboard whose space bar is held exactly while `spaceDown` is true.
+class HeldKeys : public BasicKeyboard {
+ public:
+  bool spaceDown = false;
+  void Update() override {}
+  bool IsDown(int32_t key) override { return key == KeySpace && spaceDown; }
+  bool IsReleased(int32_t) override { return false; }
+  bool IsRepeat(int32_t) override { return false; }
+  bool IsPressed(int32_t) override { return false; }
+};
+
+// A browser that remembers the URLs it was asked to load; it is Browser::instance while it lives.
+class RecordingBrowser : public Browser {
+ public:
+  RecordingBrowser() { instance = this; }
+  ~RecordingBrowser() override { instance = nullptr; }
+  void LoadURL(const char* url) override { urls.emplace_back(url); }
+  std::vector<std::string> urls;
+};
+
+// A sound system that remembers what it was asked to play ("!" marks a looping sound).
+class RecordingSound : public BasicSoundSystem {
+ public:
+  std::vector<std::string> played;
+  void Update(double) override {}
+  void PlaySound(const char* name, bool loop) override { played.push_back(name + Loop(loop)); }
+  void PlaySoundAt(const char* name, float, float, float, bool loop) override {
+    played.push_back(name + Loop(loop));
+  }
+  static std::string Loop(bool loop) { return loop ? "!" : ""; }
+  float GetVolume() override { return 1.0f; }
+  float GetBufferedVolume() override { return 1.0f; }
+  SharedString GetSupportedTypes() override { return ""; }
+  bool IsMuted() override { return false; }
+  bool ReservedQuery() override { return false; }
+  void SetPaused(bool) override {}
+  void SetVolume(float) override {}
+  void SetMuted(bool) override {}
+  void StopAll() override {}
+  void ReservedOperation(float, double) override {}
+};
 
 class GameStartupTest : public ::testing::Test {
  protected:
@@ -38,6 +86,16 @@ class GameStartupTest : public ::testing::Test {
     delete objects;
     delete states;
   }
+  // Runs frames as the engine would; how many ran until the lantern's first win, -1 for none.
+  int FramesUntilWin(int limit) {
+    for (int frame = 1; frame <= limit; ++frame) {
+      size_t pages = browser.urls.size();
+      states->Update(0.016);
+      objects->Update(0.016);
+      if (browser.urls.size() > pages) return frame;
+    }
+    return -1;
+  }
 
   CorvaneTest::ScratchDir scratch{"game startup"};
   const fs::path folder = CopyOfTheGame(scratch.Path() / "lantern grove #é");
@@ -45,6 +103,8 @@ class GameStartupTest : public ::testing::Test {
   CorvaneTest::CapturedErrorReports reports;
   CorvaneTest::CapturedLog log;
   RecordingBrowser browser;
+  RecordingSound sound;
+  HeldKeys keys;
   Engine engine;
   GameStateManager* states = new GameStateManager();
   ObjectManager* objects = new ObjectManager();
@@ -60,7 +120,7 @@ TEST_F(GameStartupTest, WritesTheSettingsAndOpensTheStartPageBeforeTheLanternIsB
   EXPECT_EQ(nullptr, states->Current());  // the state waits for the first frame
 
   // The first frame enters "MyState", which builds the lantern from its object file.
-  states->Update(0.0);
+  EXPECT_EQ(-1, FramesUntilWin(1));
   ASSERT_NE(nullptr, dynamic_cast<DefaultState*>(states->Current()));
   GameObject* lantern = objects->GetObject(0);
   ASSERT_NE(nullptr, lantern);
@@ -76,12 +136,37 @@ TEST_F(GameStartupTest, WritesTheSettingsAndOpensTheStartPageBeforeTheLanternIsB
   EXPECT_TRUE(reports.Reports().empty());
 }
 
+TEST_F(GameStartupTest, HoldingSpaceWinsInThe36thFrameOnlyPastTheLineAndOnlyOnce) {
+  GameStartup({});
+  EXPECT_EQ(-1, FramesUntilWin(10));  // no key, no move
+  float& x = objects->GetObject(0)->position[0];
+  EXPECT_EQ(0.0f, x);
+  keys.spaceDown = true;
+  EXPECT_EQ(-1, FramesUntilWin(35));  // just above -7 after 35 steps
+  EXPECT_NEAR(-6.995f, x, 0.005f);
+  keys.spaceDown = false;
+  x = -7.0f;  // the line itself does not win
+  EXPECT_EQ(-1, FramesUntilWin(5));
+  keys.spaceDown = true;
+  EXPECT_EQ(1, FramesUntilWin(1));
+  ASSERT_EQ(2u, browser.urls.size());
+  EXPECT_EQ(folder.string() + "/winner.html", CorvaneTest::PathOfFileURL(browser.urls[1]));
+  EXPECT_EQ(std::vector<std::string>{"winsound.wav"}, sound.played);
+
+  // Held long after the win: the lantern keeps moving, nothing is loaded or played again.
+  EXPECT_EQ(-1, FramesUntilWin(200));
+  EXPECT_NEAR(-7.2f - 200 * 0.2f, x, 0.01f);
+  EXPECT_EQ(1u, sound.played.size());
+}
+
 TEST_F(GameStartupTest, WithoutTheSpriteTypeTheStateRunsOnEmpty) {
   fs::remove_all(folder / "GameObjects");
   fs::create_directories(folder / "GameObjects");
   GameStartup({});
-  states->Update(0.0);
+  FramesUntilWin(1);
   EXPECT_TRUE(objects->Objects().empty());
   EXPECT_NE(std::string::npos, log.Text().find("ERROR: There is no object of type sprite."))
       << log.Text();
 }
+
+}  // namespace

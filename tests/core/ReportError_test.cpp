@@ -62,11 +62,11 @@ TEST(ReportError, ABoxOnTheDisplayIsClosedWithItsButton) {
     // click that comes before the box is ready for it is lost.
     CorvaneTest::WaitUntil(
         [&] {
-          clicks += RunCommand(
-                        "w=$(xdotool search --name '^Error$' 2>/dev/null | head -1) && "
-                        "[ -n \"$w\" ] && eval $(xdotool getwindowgeometry --shell $w) && "
-                        "xdotool mousemove --window $w $((WIDTH / 2)) $((HEIGHT - 29)) click 1") ==
-                    0;
+          clicks +=
+              RunCommand(
+                  "w=$(xdotool search --name '^Error$' 2>/dev/null | head -1) && "
+                  "[ -n \"$w\" ] && eval $(xdotool getwindowgeometry --shell $w) && "
+                  "xdotool mousemove --window $w $((WIDTH / 2)) $((HEIGHT - 29)) click 1") == 0;
           return returned.load();
         },
         30);
@@ -196,7 +196,8 @@ TEST(Log, EnvironmentMakesTheProgramLogSpeak) {
 
 TEST(Log, DISABLED_WritesOneLine) {
   // Helper for the test above: writes one line through the real Log.
-  Log << "WARNING: " << "spoken" << std::endl;
+  Log << "WARNING: "
+      << "spoken" << std::endl;
 }
 
 }  // namespace

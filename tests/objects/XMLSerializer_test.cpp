@@ -112,8 +112,9 @@ TEST_F(XMLSerializerTest, ReaderMessagesWordForWordAndTheCursorStays) {
 
 TEST_F(XMLSerializerTest, ConversionsFollowTheStandardFunctions) {
   std::string file =
-      Write("c.xml", "<R><a>12abc</a><b>letters</b><c>TRUE</c><d>true</d><e>True</e><f>  -3.25e1x"
-                     "</f></R>");
+      Write("c.xml",
+            "<R><a>12abc</a><b>letters</b><c>TRUE</c><d>true</d><e>True</e><f>  -3.25e1x"
+            "</f></R>");
   XMLReader reader(file.c_str());
   for (auto [name, expected] : {std::pair{"a", 12}, {"b", 0}}) {
     int32_t i = -1;
