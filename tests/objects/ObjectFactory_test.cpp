@@ -42,7 +42,9 @@ class ObjectFactoryTest : public ::testing::Test {
     factory->RegisterComponentType("Alpha", new Valued(&deletions));
     factory->RegisterComponentType("Probe", new CorvaneTest::RecordingComponent("p", &journal));
   }
-  ~ObjectFactoryTest() override { manager.Shutdown(); }
+  ~ObjectFactoryTest() override {
+    if (manager) manager->Shutdown();
+  }
 
   // Writes ./GameObjects/<file>, reads it and answers the log lines it caused.
   Lines Load(const std::string& file, const std::string& xml) {
@@ -57,8 +59,8 @@ class ObjectFactoryTest : public ::testing::Test {
   Lines journal;
   CorvaneTest::ScratchDir dir;
   CorvaneTest::ChangeDir into;
-  ObjectManager manager;
-  ObjectFactory* factory = manager.Factory();
+  std::unique_ptr<ObjectManager> manager = std::make_unique<ObjectManager>();
+  ObjectFactory* factory = manager->Factory();
 };
 
 }  // namespace
@@ -85,7 +87,7 @@ TEST_F(ObjectFactoryTest, ComponentsAfterNameArePrototypesInOrderAndObjectsGetCl
   EXPECT_EQ(static_cast<Valued*>(type->components[1])->value, 1);
 
   EXPECT_EQ(factory->CreateObject("ship"), 0);
-  GameObject* object = manager.GetObject(0);
+  GameObject* object = manager->GetObject(0);
   EXPECT_EQ(object->name, "ship");
   EXPECT_EQ(object->scale[0], 5.0f);
   ASSERT_EQ(object->components.size(), 3u);
@@ -114,7 +116,7 @@ TEST_F(ObjectFactoryTest, MissingScaleOrNameDuplicatesAndUnknownTypes) {
   EXPECT_EQ(factory->CreateObject("ghost"), -1);
   EXPECT_EQ(factory->InitializeFromType(&object, "Ghost"), -1);
   EXPECT_EQ(object.id, -1);
-  EXPECT_TRUE(manager.Objects().empty());
+  EXPECT_TRUE(manager->Objects().empty());
   EXPECT_EQ(log.Lines(), (Lines{"ERROR: There is no object of type ghost.",
                                 "ERROR: There is no object of type Ghost."}));
   EXPECT_EQ(factory->CreateObject(""), 0);  // a type without components still gives ids
@@ -157,20 +159,13 @@ TEST_F(ObjectFactoryTest, FolderLoadingSkipsFoldersFifosAndBrokenFilesAndReadsTh
                           "WARNING: ./GameObjects/nested is a folder, not an object file."}));
 }
 
-TEST(ObjectFactory, OwnsPrototypesAndTypesAndKeepsTheFirstRegistration) {
-  int deletions = 0;
-  CorvaneTest::ScratchDir dir("ObjectFactoryOwnership");
-  std::string path =
-      dir.Write("t.xml", "<T>" + kScale + "<Name>t</Name>" + kAlpha + kAlpha + "</T>");
-  {
-    ObjectManager manager;
-    GOComponent* first = new Valued(&deletions);
-    manager.Factory()->RegisterComponentType("Alpha", first);
-    manager.Factory()->RegisterComponentType("Alpha", new Valued(&deletions));
-    EXPECT_EQ(manager.Factory()->FindComponentType("Alpha"), first);
-    EXPECT_EQ(manager.Factory()->FindComponentType("alpha"), nullptr);
-    manager.Factory()->LoadObjectTypeFile(path.c_str());
-    EXPECT_EQ(deletions, 1);  // the second registration only
-  }
+TEST_F(ObjectFactoryTest, OwnsPrototypesAndTypesAndKeepsTheFirstRegistration) {
+  GOComponent* first = factory->FindComponentType("Alpha");
+  factory->RegisterComponentType("Alpha", new Valued(&deletions));
+  EXPECT_EQ(deletions, 1);  // the second registration only
+  EXPECT_EQ(factory->FindComponentType("Alpha"), first);
+  EXPECT_EQ(factory->FindComponentType("alpha"), nullptr);
+  Load("t.xml", "<T>" + kScale + "<Name>t</Name>" + kAlpha + kAlpha + "</T>");
+  manager.reset();
   EXPECT_EQ(deletions, 4);  // the kept prototype and the type's two
 }

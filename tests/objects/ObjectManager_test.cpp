@@ -34,27 +34,28 @@ class Spawner : public GOComponent {
 
 }  // namespace
 
-TEST(ObjectManager, FreedIdsAreReusedLastFreedFirstBeforeTheTableGrows) {
+// Objects and their components are visited in order; an object's components are deleted last
+// to first, after their Shutdown when the object is destroyed during the game.
+TEST(ObjectManager, FreedIdsAreReusedLastFreedFirstAndComponentsAreVisitedInOrder) {
   Lines journal;
   {
     ObjectManager manager;
-    EXPECT_EQ(ObjectManager::instance, &manager);
     EXPECT_EQ(ObjectFactory::instance, manager.Factory());
-    for (const char* label : {"0", "1", "2", "3"}) {
-      EXPECT_EQ(ObjectManager::AddObject(Recorded(&journal, {label})), std::stoi(label));
+    for (auto labels : {std::initializer_list<const char*>{"0"}, {"1a", "1b"}, {"2"}, {"3"}}) {
+      EXPECT_EQ(ObjectManager::AddObject(Recorded(&journal, labels)), labels.begin()[0][0] - '0');
     }
-    journal.clear();
     for (int id : {1, 3, 3, -1, 9}) manager.QueueDestroy(id);  // repeats and strays are skipped
     manager.Update(0.5);
-    EXPECT_EQ(journal, (Lines{"0 update 0.50", "1 update 0.50", "2 update 0.50", "3 update 0.50",
-                              "1 shutdown", "1 delete", "3 shutdown", "3 delete"}));
+    EXPECT_EQ(journal, (Lines{"0 init -1", "1a init -1", "1b init -1", "2 init -1", "3 init -1",
+                              "0 update 0.50", "1a update 0.50", "1b update 0.50", "2 update 0.50",
+                              "3 update 0.50", "1a shutdown", "1b shutdown", "1b delete",
+                              "1a delete", "3 shutdown", "3 delete"}));
     EXPECT_EQ(manager.FreeIds(), (std::vector<uint32_t>{1, 3}));
     for (int id : {1, -1, 4}) EXPECT_EQ(manager.GetObject(id), nullptr) << id;
     EXPECT_NE(manager.GetObject(2), nullptr);
 
     EXPECT_EQ(ObjectManager::AddObject(new GameObject()), 3);
     EXPECT_EQ(ObjectManager::AddObject(new GameObject()), 1);
-    EXPECT_EQ(manager.Objects().size(), 4u);
     EXPECT_EQ(ObjectManager::AddObject(new GameObject()), 4);
 
     // Shut-down deletes all, ascending, without calling Shutdown.

@@ -110,27 +110,6 @@ TEST_F(XMLSerializerTest, ReaderMessagesWordForWordAndTheCursorStays) {
   EXPECT_EQ(nullptr, bad.Cursor());
 }
 
-TEST_F(XMLSerializerTest, ConversionsFollowTheStandardFunctions) {
-  std::string file =
-      Write("c.xml",
-            "<R><a>12abc</a><b>letters</b><c>TRUE</c><d>true</d><e>True</e><f>  -3.25e1x"
-            "</f></R>");
-  XMLReader reader(file.c_str());
-  for (auto [name, expected] : {std::pair{"a", 12}, {"b", 0}}) {
-    int32_t i = -1;
-    ASSERT_TRUE(reader.GoToChild(name) && reader.SerializeInt(&i) && reader.GoToParent());
-    EXPECT_EQ(expected, i) << name;
-  }
-  for (auto [name, expected] : {std::pair{"c", false}, {"d", true}, {"e", true}}) {
-    bool flag = !expected;
-    ASSERT_TRUE(reader.GoToChild(name) && reader.SerializeBool(&flag) && reader.GoToParent());
-    EXPECT_EQ(expected, flag) << name;
-  }
-  float f = 0;
-  ASSERT_TRUE(reader.GoToChild("f") && reader.SerializeFloat(&f) && reader.GoToParent());
-  EXPECT_EQ(-32.5f, f);
-}
-
 TEST_F(XMLSerializerTest, WriterAppendsAndReportsMissingSiblingAndUnsavableFile) {
   std::string file = PathOf("w.xml");
   CapturedLog log;
