@@ -118,20 +118,9 @@ TEST(ProgramEntry, SplitsTheCommandLineAtSpacesAndWithoutTheHookSaysWhichToWrite
       << outcome.errors;
 }
 
-TEST_F(EngineTest, TheGameIdentityNamesTheSettingsAndMayMoveThem) {
-  GameIdentity identity = GameIdentity::Named("Kit Test 2");
-  EXPECT_EQ("Kit Test 2", identity.caption);
+// (Where a named game keeps its settings is checked by the install check, on an installed game.)
+TEST(GameIdentity, NamesAreXMLNamesAndTheUserFolderFollowsTheXDGRules) {
   EXPECT_EQ("_9_lives", GameIdentity::Named("9 lives").configRoot);
-  identity.configFolder = "settings/kit";
-  SetGameIdentity(identity);
-  {
-    Engine engine;
-    ConfigData::instance->Save();
-  }
-  SetGameIdentity(GameIdentity());
-  EXPECT_NE(std::string::npos,
-            CorvaneTest::ReadFile(dir.Path() / "settings/kit/config.xml").find("<Kit_Test_2/>"));
-
   const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
   setenv("XDG_CONFIG_HOME", "/cfg", 1);
   EXPECT_EQ("/cfg/kit", GameIdentity::UserConfigFolder("kit"));

@@ -51,12 +51,7 @@ TEST(StringHashMap, ManyKeysAreAllFoundAndClearReleasesEach) {
     ASSERT_NE(nullptr, entry) << i;
     EXPECT_EQ(Tag(i), entry->value);
   }
-  int visited = 0;
-  map.ForEach([&](auto&) { ++visited; });
-  EXPECT_EQ(kKeys, visited);
   map.Clear();
   EXPECT_EQ(kKeys, released);
   EXPECT_EQ(nullptr, map.Find(Key(3)));
-  map.Insert(Key(3), Tag(3));  // usable again after a clear
-  EXPECT_EQ(Tag(3), map.Find(Key(3))->value);
 }

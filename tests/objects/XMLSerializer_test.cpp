@@ -110,24 +110,14 @@ TEST_F(XMLSerializerTest, ReaderMessagesWordForWordAndTheCursorStays) {
   EXPECT_EQ(nullptr, bad.Cursor());
 }
 
-TEST_F(XMLSerializerTest, WriterAppendsAndReportsMissingSiblingAndUnsavableFile) {
-  std::string file = PathOf("w.xml");
+TEST_F(XMLSerializerTest, WriterReportsAMissingSiblingAndAnUnsavableFile) {
+  std::string file = PathOf("w.xml"), unsavable = PathOf("no/such/folder/x.xml");
   CapturedLog log;
   {
     XMLWriter writer(file.c_str(), "Root");
     writer.GoToChild("Name");
-    SharedString a("a"), b("b");
-    writer.SerializeString(&a);
-    writer.SerializeString(&b);  // two text nodes in one element
     EXPECT_FALSE(writer.GoToNextSibling());
-    writer.GoToParent();
-    writer.GoToChild("Name");  // never reuses an existing child
-    writer.GoToParent();
   }
-  std::string text = CorvaneTest::ReadFile(file);
-  EXPECT_NE(std::string::npos, text.find("<Name>ab</Name>")) << text;
-  EXPECT_NE(std::string::npos, text.find("<Name/>")) << text;
-  std::string unsavable = PathOf("no/such/folder/x.xml");
   { XMLWriter writer(unsavable.c_str(), "Root"); }
   EXPECT_EQ(log.Lines(), (Lines{"ERROR: Could not find a sibling node after: Name in file " + file,
                                 "ERROR: Could not save file: " + unsavable}));
