@@ -4,15 +4,39 @@
 
 #include <gtest/gtest.h>
 
-#include "RecordingComponent.h"
+#include "objects/GOComponent.h"
 #include "objects/GameObject.h"
 #include "objects/ObjectFactory.h"
 
 using namespace CorvaneEngine;
-using CorvaneTest::Recorded;
 using Lines = std::vector<std::string>;
 
 namespace {
+
+// Notes every call it receives in a journal, with the owner's id at Initialize.
+struct RecordingComponent : GOComponent {
+  RecordingComponent(std::string label, Lines* journal)
+      : label(std::move(label)), journal(journal) {}
+  ~RecordingComponent() override { journal->push_back(label + " delete"); }
+  GOComponent* Clone() override { return new RecordingComponent(*this); }
+  void Initialize() override { journal->push_back(label + " init " + std::to_string(owner->id)); }
+  void Shutdown() override { journal->push_back(label + " shutdown"); }
+  void Update(double seconds) override {
+    journal->push_back(label + " update " + std::to_string(seconds).substr(0, 4));
+  }
+  std::string label;
+  Lines* journal;
+};
+
+// An object with one recording component per label, in label order.
+GameObject* Recorded(Lines* journal, std::initializer_list<const char*> labels) {
+  auto* object = new GameObject();
+  for (const char* label : labels) {
+    object->components.push_back(new RecordingComponent(label, journal));
+    object->components.back()->owner = object;
+  }
+  return object;
+}
 
 // Adds a recorded object to the manager once: during its own Initialize, or when first updated.
 class Spawner : public GOComponent {

@@ -2,6 +2,8 @@
 // cursor rules and the value conversions.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "TestSupport.h"
 #include "objects/XMLReader.h"
 #include "objects/XMLWriter.h"
@@ -21,27 +23,30 @@ class XMLSerializerTest : public ::testing::Test {
   }
 };
 
+struct Values {
+  int32_t i = 0;
+  float f = 0;
+  double d = 0;
+  bool b = false;
+  SharedString text, attribute;
+};
+
 // Writes or reads (by the serializer's mode) one value of every kind under its own element.
-void SerializeAll(BaseSerializer& s, int32_t& i, float& f, double& d, bool& b, SharedString& text,
-                  SharedString& attribute) {
-  EXPECT_TRUE(s.SerializeAttribute("version", &attribute) || s.mode == 1);
-  EXPECT_TRUE(s.GoToChild("Int") && s.SerializeInt(&i) && s.GoToParent());
-  EXPECT_TRUE(s.GoToChild("Float") && s.SerializeFloat(&f) && s.GoToParent());
-  EXPECT_TRUE(s.GoToChild("Double") && s.SerializeDouble(&d) && s.GoToParent());
-  EXPECT_TRUE(s.GoToChild("Bool") && s.SerializeBool(&b) && s.GoToParent());
-  EXPECT_TRUE(s.GoToChild("Name") && s.SerializeString(&text) && s.GoToParent());
+void SerializeAll(BaseSerializer& s, Values& v) {
+  EXPECT_TRUE(s.SerializeAttribute("version", &v.attribute) || s.mode == 1);
+  EXPECT_TRUE(s.GoToChild("Int") && s.SerializeInt(&v.i) && s.GoToParent());
+  EXPECT_TRUE(s.GoToChild("Float") && s.SerializeFloat(&v.f) && s.GoToParent());
+  EXPECT_TRUE(s.GoToChild("Double") && s.SerializeDouble(&v.d) && s.GoToParent());
+  EXPECT_TRUE(s.GoToChild("Bool") && s.SerializeBool(&v.b) && s.GoToParent());
+  EXPECT_TRUE(s.GoToChild("Name") && s.SerializeString(&v.text) && s.GoToParent());
 }
 
 TEST_F(XMLSerializerTest, RoundTripOfEveryValueKind) {
   std::string file = PathOf("round.xml");
+  Values written{-42, 1.5f, 0.000123456789, true, "two words", "v1"}, read;
   {
-    int32_t i = -42;
-    float f = 1.5f;
-    double d = 0.000123456789;
-    bool b = true;
-    SharedString s("two words"), attribute("v1");
     XMLWriter writer(file.c_str(), "Root");
-    SerializeAll(writer, i, f, d, b, s, attribute);
+    SerializeAll(writer, written);
   }
   std::string text = CorvaneTest::ReadFile(file);
   EXPECT_EQ(0u, text.find("<?xml version=\"1.0\"?>\n<Root version=\"v1\">")) << text;
@@ -49,20 +54,12 @@ TEST_F(XMLSerializerTest, RoundTripOfEveryValueKind) {
   EXPECT_NE(std::string::npos, text.find("<Double>0.000123457</Double>"));
 
   XMLReader reader(file.c_str());
-  EXPECT_EQ(0, reader.mode);
   EXPECT_STREQ("Root", reader.GetName());
-  int32_t i = 0;
-  float f = 0;
-  double d = 0;
-  bool b = false;
-  SharedString s, attribute;
-  SerializeAll(reader, i, f, d, b, s, attribute);
-  EXPECT_STREQ("v1", attribute.CStr());
-  EXPECT_EQ(-42, i);
-  EXPECT_EQ(1.5f, f);
-  EXPECT_DOUBLE_EQ(0.000123457, d);
-  EXPECT_TRUE(b);
-  EXPECT_STREQ("two words", s.CStr());
+  SerializeAll(reader, read);
+  EXPECT_EQ(std::tuple(-42, 1.5f, true, "two words", "v1"),
+            std::tuple(read.i, read.f, read.b, std::string(read.text.CStr()),
+                       std::string(read.attribute.CStr())));
+  EXPECT_DOUBLE_EQ(0.000123457, read.d);
 }
 
 TEST_F(XMLSerializerTest, ReaderMessagesWordForWordAndTheCursorStays) {
