@@ -30,9 +30,8 @@ TEST(GameObject, RecordKeepsNameAndPositionAndReadingAsksTheFactory) {
   XMLReader reader(path);
   read.Serialize(reader);
   EXPECT_EQ(read.name, "crate");
-  EXPECT_EQ(read.position[0], 1.5f);
-  EXPECT_EQ(read.position[1], -2.0f);
-  EXPECT_EQ(read.position[2], 0.0f);
+  EXPECT_EQ(std::vector<float>(read.position, read.position + 3),
+            (std::vector<float>{1.5f, -2.0f, 0.0f}));
   // No type "crate" is registered: reported, and the object stays out of the manager.
   EXPECT_EQ(read.id, -1);
   EXPECT_TRUE(manager.Objects().empty());

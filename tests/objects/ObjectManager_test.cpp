@@ -39,12 +39,10 @@ GameObject* Recorded(Lines* journal, std::initializer_list<const char*> labels) 
 }
 
 // Adds a recorded object to the manager once: during its own Initialize, or when first updated.
-class Spawner : public GOComponent {
- public:
-  Spawner(Lines* journal, bool duringInitialize)
-      : journal(journal), duringInitialize(duringInitialize) {}
+struct Spawner : GOComponent {
+  Spawner(Lines* journal, bool duringInitialize) : journal(journal), early(duringInitialize) {}
   void Initialize() override {
-    if (duringInitialize) Spawn();
+    if (early) Spawn();
   }
   void Update(double) override { Spawn(); }
   void Spawn() {
@@ -52,7 +50,7 @@ class Spawner : public GOComponent {
     journal = nullptr;
   }
   Lines* journal;
-  bool duringInitialize;
+  bool early;
   int32_t spawnedId = -1;
 };
 
@@ -97,21 +95,18 @@ TEST(ObjectManager, FreedIdsAreReusedLastFreedFirstAndComponentsAreVisitedInOrde
 TEST(ObjectManager, InitializeSeesMinusOneAndObjectsAddedInThePassAreUpdatedInIt) {
   Lines journal;
   ObjectManager manager;
-  GameObject* spawner = new GameObject();
-  spawner->components.push_back(new Spawner(&journal, false));
-  ObjectManager::AddObject(spawner);
-  manager.Update(0.25);
-  EXPECT_EQ(manager.GetObject(1)->id, 1);
-  EXPECT_EQ(journal, (Lines{"spawned init -1", "spawned update 0.25"}));
-
-  // An object added from inside another's Initialize gets a slot of its own.
-  GameObject* parent = new GameObject();
-  auto* early = new Spawner(&journal, true);
-  parent->components.push_back(early);
-  const int32_t parentId = ObjectManager::AddObject(parent);
-  EXPECT_NE(parentId, early->spawnedId);
-  EXPECT_EQ(manager.GetObject(parentId), parent);
-  ASSERT_NE(manager.GetObject(early->spawnedId), nullptr);
-  EXPECT_EQ(manager.GetObject(early->spawnedId)->id, early->spawnedId);
+  for (bool early : {false, true}) {
+    GameObject* parent = new GameObject();
+    auto* spawner = new Spawner(&journal, early);
+    parent->components.push_back(spawner);
+    const int32_t parentId = ObjectManager::AddObject(parent);
+    if (!early) manager.Update(0.25);
+    // The new object, added from inside another's Initialize or Update, has a slot of its own.
+    EXPECT_EQ(manager.GetObject(parentId), parent);
+    EXPECT_NE(parentId, spawner->spawnedId);
+    ASSERT_NE(manager.GetObject(spawner->spawnedId), nullptr);
+    EXPECT_EQ(manager.GetObject(spawner->spawnedId)->id, spawner->spawnedId);
+  }
+  EXPECT_EQ(journal, (Lines{"spawned init -1", "spawned update 0.25", "spawned init -1"}));
   manager.Shutdown();
 }
