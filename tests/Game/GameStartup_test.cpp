@@ -45,15 +45,13 @@ class RecordingBrowser : public Browser {
 };
 
 // A sound system that remembers what it was asked to play ("!" marks a looping sound).
-class RecordingSound : public BasicSoundSystem {
- public:
+struct RecordingSound : BasicSoundSystem {
   std::vector<std::string> played;
   void Update(double) override {}
-  void PlaySound(const char* name, bool loop) override { played.push_back(name + Loop(loop)); }
-  void PlaySoundAt(const char* name, float, float, float, bool loop) override {
-    played.push_back(name + Loop(loop));
+  void PlaySound(const char* name, bool loop) override {
+    played.push_back(name + std::string(loop ? "!" : ""));
   }
-  static std::string Loop(bool loop) { return loop ? "!" : ""; }
+  void PlaySoundAt(const char* n, float, float, float, bool loop) override { PlaySound(n, loop); }
   float GetVolume() override { return 1.0f; }
   float GetBufferedVolume() override { return 1.0f; }
   SharedString GetSupportedTypes() override { return ""; }
@@ -66,36 +64,14 @@ class RecordingSound : public BasicSoundSystem {
   void ReservedOperation(float, double) override {}
 };
 
-class GameStartupTest : public ::testing::Test {
- protected:
-  // The game's own working directory, copied into a folder whose name a URL must escape.
-  static fs::path CopyOfTheGame(const fs::path& folder) {
-    fs::copy(fs::path(CORVANE_SOURCE_DIR) / "Game", folder, fs::copy_options::recursive);
-    fs::remove(folder / "config.xml");
-    return folder;
-  }
-  void SetUp() override {
-    ConfigData::instance->SetDefault("Window", "Fullscreen", true);  // as the window system does
-    GameStateManager::instance = states;
-    engine.AddSystem(states);
-    engine.AddSystem(objects);
-  }
-  void TearDown() override {
-    objects->Shutdown();
-    delete objects;
-    delete states;
-  }
-  // Runs frames as the engine would; how many ran until the lantern's first win, -1 for none.
-  int FramesUntilWin(int limit) {
-    for (int frame = 1; frame <= limit; ++frame) {
-      size_t pages = browser.urls.size();
-      states->Update(0.016);
-      objects->Update(0.016);
-      if (browser.urls.size() > pages) return frame;
-    }
-    return -1;
-  }
+// The game's own working directory, copied into a folder whose name a URL must escape.
+fs::path CopyOfTheGame(const fs::path& folder) {
+  fs::copy(fs::path(CORVANE_SOURCE_DIR) / "Game", folder, fs::copy_options::recursive);
+  fs::remove(folder / "config.xml");
+  return folder;
+}
 
+TEST(GameStartup, WritesTheSettingsOpensTheStartPageAndHoldingSpaceWinsOnce) {
   CorvaneTest::ScratchDir scratch{"game startup"};
   const fs::path folder = CopyOfTheGame(scratch.Path() / "lantern grove #é");
   CorvaneTest::ChangeDir inside{folder};
@@ -104,25 +80,35 @@ class GameStartupTest : public ::testing::Test {
   RecordingSound sound;
   HeldKeys keys;
   Engine engine;
-  GameStateManager* states = new GameStateManager();
-  ObjectManager* objects = new ObjectManager();
-};
+  GameStateManager states;
+  GameStateManager::instance = &states;
+  ObjectManager objects;
+  // Runs frames as the engine would; how many ran until the lantern's first win, -1 for none.
+  auto FramesUntilWin = [&](int limit) {
+    for (int frame = 1; frame <= limit; ++frame) {
+      size_t pages = browser.urls.size();
+      states.Update(0.016);
+      objects.Update(0.016);
+      if (browser.urls.size() > pages) return frame;
+    }
+    return -1;
+  };
 
-TEST_F(GameStartupTest, WritesTheSettingsOpensTheStartPageAndHoldingSpaceWinsOnce) {
+  ConfigData::instance->SetDefault("Window", "Fullscreen", true);  // as the window system does
   GameStartup({});
   EXPECT_NE(std::string::npos,
             CorvaneTest::ReadFile("config.xml").find("<Fullscreen>True</Fullscreen>"));
   ASSERT_EQ(1u, browser.urls.size());  // the start page of this very folder
   EXPECT_EQ(folder.string() + "/default.html", CorvaneTest::PathOfFileURL(browser.urls[0]))
       << browser.urls[0];
-  EXPECT_EQ(nullptr, states->Current());  // the state waits for the first frame
+  EXPECT_EQ(nullptr, states.Current());  // the state waits for the first frame
 
   // The first frame enters "MyState", which builds the lantern from its object file.
   EXPECT_EQ(-1, FramesUntilWin(10));  // no key, no move
-  ASSERT_NE(nullptr, dynamic_cast<DefaultState*>(states->Current()));
-  GameObject* lantern = objects->GetObject(0);
+  ASSERT_NE(nullptr, dynamic_cast<DefaultState*>(states.Current()));
+  GameObject* lantern = objects.GetObject(0);
   ASSERT_NE(nullptr, lantern);
-  EXPECT_EQ(nullptr, objects->GetObject(1));
+  EXPECT_EQ(nullptr, objects.GetObject(1));
   EXPECT_STREQ("sprite", lantern->name.CStr());
   EXPECT_EQ(std::vector<float>(lantern->scale, lantern->scale + 3),
             (std::vector<float>{5.0f, 5.0f, 1.0f}));
@@ -145,6 +131,7 @@ TEST_F(GameStartupTest, WritesTheSettingsOpensTheStartPageAndHoldingSpaceWinsOnc
   EXPECT_NEAR(-7.2f - 200 * 0.2f, lantern->position[0], 0.01f);
   EXPECT_EQ(1u, sound.played.size());
   EXPECT_TRUE(reports.Reports().empty());
+  objects.Shutdown();
 }
 
 }  // namespace
