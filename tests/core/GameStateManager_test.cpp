@@ -30,9 +30,21 @@ struct RecordingState : GameState {
   std::string name;
 };
 
-TEST(GameStateManager, SwitchesHappenAtTheNextUpdateInOrderAndOnlyTheLastRequestCounts) {
+TEST(GameStateManager, SwitchesHappenAtTheNextUpdateInOrderAndMissingStatesAreReported) {
   CorvaneTest::CapturedErrorReports reports;
   auto* manager = new GameStateManager();
+  manager->Update(0.0);
+  manager->SetState("Nowhere");
+  manager->Update(0.0);
+  ASSERT_EQ(3u, reports.Reports().size());
+  EXPECT_EQ(0u, reports.Reports()[0].find("ERROR: GameStateManager.cpp, line "));
+  EXPECT_NE(std::string::npos,
+            reports.Reports()[0].find(
+                "\nERROR: There is no GameState set when attempting to update the current state"));
+  EXPECT_NE(std::string::npos,
+            reports.Reports()[1].find("\nERROR: GameState \"Nowhere\" does not exist"));
+  EXPECT_EQ(reports.Reports()[0], reports.Reports()[2]);  // every frame until a state is set
+
   for (const char* name : {"A", "B", "C"}) manager->AddState(name, new RecordingState(name));
   RecordingState second("second");  // a duplicate name: not taken by the manager
   manager->AddState("A", &second);
@@ -52,23 +64,7 @@ TEST(GameStateManager, SwitchesHappenAtTheNextUpdateInOrderAndOnlyTheLastRequest
                           "A Unload", "B Load", "B Initialize", "B Update 0.50", "B Shutdown",
                           "B Unload"}));
   EXPECT_EQ(deletes, (std::set<std::string>{"A delete", "B delete", "C delete"}));
-  EXPECT_TRUE(reports.Reports().empty());
-}
-
-TEST(GameStateManager, MissingStatesAreReportedWithTheirExactText) {
-  CorvaneTest::CapturedErrorReports reports;
-  GameStateManager manager;
-  manager.Update(0.0);
-  manager.SetState("Nowhere");
-  manager.Update(0.0);
-  ASSERT_EQ(3u, reports.Reports().size());
-  EXPECT_EQ(0u, reports.Reports()[0].find("ERROR: GameStateManager.cpp, line "));
-  EXPECT_NE(std::string::npos,
-            reports.Reports()[0].find(
-                "\nERROR: There is no GameState set when attempting to update the current state"));
-  EXPECT_NE(std::string::npos,
-            reports.Reports()[1].find("\nERROR: GameState \"Nowhere\" does not exist"));
-  EXPECT_EQ(reports.Reports()[0], reports.Reports()[2]);  // every frame until a state is set
+  EXPECT_EQ(3u, reports.Reports().size());
 }
 
 }  // namespace
