@@ -1,18 +1,16 @@
 // Engine and program entry: the measured time step, the order of Start, PostStart and Update,
-// tear-down order (the settings go before the resource manager), the command line, the missing
-// start-up hook and the game identity.
+// tear-down order (the settings go before the resource manager), the command line and the missing
+// start-up hook.
 #include "core/Engine.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "core/ConfigData.h"
-#include "core/GameIdentity.h"
 #include "core/ProgramEntry.h"
 #include "resources/ResourceMaker.h"
 #include "resources/ResourceManager.h"
@@ -107,19 +105,6 @@ TEST(ProgramEntry, SplitsTheCommandLineAtSpacesAndWithoutTheHookSaysWhichToWrite
             outcome.errors.find(
                 "  void GameStartup(const std::vector<CorvaneEngine::SharedString>& arguments)\n"))
       << outcome.errors;
-}
-
-// (Where a named game keeps its settings is checked by the install check, on an installed game.)
-TEST(GameIdentity, NamesAreXMLNamesAndTheUserFolderFollowsTheXDGRules) {
-  EXPECT_EQ("_9_lives", GameIdentity::Named("9 lives").configRoot);
-  const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  setenv("XDG_CONFIG_HOME", "/cfg", 1);
-  EXPECT_EQ("/cfg/kit", GameIdentity::UserConfigFolder("kit"));
-  setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored, as the standard says
-  setenv("HOME", "/home/x", 1);
-  EXPECT_EQ("/home/x/.config/kit", GameIdentity::UserConfigFolder("kit"));
-  unsetenv("XDG_CONFIG_HOME");
-  setenv("HOME", home.c_str(), 1);
 }
 
 }  // namespace

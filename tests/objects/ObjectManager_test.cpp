@@ -13,46 +13,42 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-// Notes every call it receives in a journal, with the owner's id at Initialize.
+GameObject* Recorded(Lines* journal, std::initializer_list<const char*> labels, int spawn = 0);
+
+// Notes every call it receives in a journal, with the owner's id at Initialize. A spawner adds a
+// recorded object to the manager once: during its Initialize (1) or its first Update (2).
 struct RecordingComponent : GOComponent {
-  RecordingComponent(std::string label, Lines* journal)
-      : label(std::move(label)), journal(journal) {}
+  RecordingComponent(std::string label, Lines* journal, int spawn)
+      : label(std::move(label)), journal(journal), spawn(spawn) {}
   ~RecordingComponent() override { journal->push_back(label + " delete"); }
-  GOComponent* Clone() override { return new RecordingComponent(*this); }
-  void Initialize() override { journal->push_back(label + " init " + std::to_string(owner->id)); }
+  void Initialize() override {
+    journal->push_back(label + " init " + std::to_string(owner->id));
+    if (spawn == 1) Spawn();
+  }
   void Shutdown() override { journal->push_back(label + " shutdown"); }
   void Update(double seconds) override {
     journal->push_back(label + " update " + std::to_string(seconds).substr(0, 4));
+    if (spawn == 2) Spawn();
+  }
+  void Spawn() {
+    spawn = 0;
+    spawnedId = ObjectManager::AddObject(Recorded(journal, {"spawned"}));
   }
   std::string label;
   Lines* journal;
+  int spawn;
+  int32_t spawnedId = -1;
 };
 
 // An object with one recording component per label, in label order.
-GameObject* Recorded(Lines* journal, std::initializer_list<const char*> labels) {
+GameObject* Recorded(Lines* journal, std::initializer_list<const char*> labels, int spawn) {
   auto* object = new GameObject();
   for (const char* label : labels) {
-    object->components.push_back(new RecordingComponent(label, journal));
+    object->components.push_back(new RecordingComponent(label, journal, spawn));
     object->components.back()->owner = object;
   }
   return object;
 }
-
-// Adds a recorded object to the manager once: during its own Initialize, or when first updated.
-struct Spawner : GOComponent {
-  Spawner(Lines* journal, bool duringInitialize) : journal(journal), early(duringInitialize) {}
-  void Initialize() override {
-    if (early) Spawn();
-  }
-  void Update(double) override { Spawn(); }
-  void Spawn() {
-    if (journal) spawnedId = ObjectManager::AddObject(Recorded(journal, {"spawned"}));
-    journal = nullptr;
-  }
-  Lines* journal;
-  bool early;
-  int32_t spawnedId = -1;
-};
 
 }  // namespace
 
@@ -95,18 +91,18 @@ TEST(ObjectManager, FreedIdsAreReusedLastFreedFirstAndComponentsAreVisitedInOrde
 TEST(ObjectManager, InitializeSeesMinusOneAndObjectsAddedInThePassAreUpdatedInIt) {
   Lines journal;
   ObjectManager manager;
-  for (bool early : {false, true}) {
-    GameObject* parent = new GameObject();
-    auto* spawner = new Spawner(&journal, early);
-    parent->components.push_back(spawner);
+  for (int spawn : {2, 1}) {
+    GameObject* parent = Recorded(&journal, {"spawner"}, spawn);
     const int32_t parentId = ObjectManager::AddObject(parent);
-    if (!early) manager.Update(0.25);
+    if (spawn == 2) manager.Update(0.25);
     // The new object, added from inside another's Initialize or Update, has a slot of its own.
+    auto* spawner = static_cast<RecordingComponent*>(parent->components[0]);
     EXPECT_EQ(manager.GetObject(parentId), parent);
     EXPECT_NE(parentId, spawner->spawnedId);
     ASSERT_NE(manager.GetObject(spawner->spawnedId), nullptr);
     EXPECT_EQ(manager.GetObject(spawner->spawnedId)->id, spawner->spawnedId);
   }
-  EXPECT_EQ(journal, (Lines{"spawned init -1", "spawned update 0.25", "spawned init -1"}));
+  EXPECT_EQ(journal, (Lines{"spawner init -1", "spawner update 0.25", "spawned init -1",
+                            "spawned update 0.25", "spawner init -1", "spawned init -1"}));
   manager.Shutdown();
 }
