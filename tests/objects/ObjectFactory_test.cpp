@@ -10,6 +10,8 @@
 
 #include "TestSupport.h"
 #include "objects/BaseSerializer.h"
+#include "objects/GOComponent.h"
+#include "objects/GameObject.h"
 #include "objects/ObjectManager.h"
 #include "objects/ObjectType.h"
 
