@@ -121,6 +121,7 @@ TEST_F(ObjectFactoryTest, MissingScaleOrNameDuplicatesUnknownTypesAndOwnership) 
   EXPECT_EQ(deletions, 3);  // the second registration
   EXPECT_EQ(factory->FindComponentType("Alpha"), first);
   EXPECT_EQ(factory->FindComponentType("alpha"), nullptr);
+  manager->Shutdown();
   manager.reset();
   EXPECT_EQ(deletions, 5);  // the kept prototype and the type's one
 }
