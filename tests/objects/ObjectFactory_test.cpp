@@ -95,22 +95,14 @@ TEST_F(ObjectFactoryTest, ComponentsAfterNameArePrototypesInOrderAndObjectsGetCl
   EXPECT_EQ(static_cast<Valued*>(type->components[0])->value, 2);
 }
 
-TEST_F(ObjectFactoryTest, MissingScaleOrNameDuplicatesUnknownTypesAndOwnership) {
-  EXPECT_EQ(Load("anon.xml", "<Anon><Alpha/></Anon>"),
-            (Lines{"ERROR: Could not find child: Scale of Anon in file ./GameObjects/anon.xml",
-                   "ERROR: Could not find child: Name of Anon in file ./GameObjects/anon.xml",
-                   "WARNING: ./GameObjects/anon.xml object does not contain a \"Name\""}));
-  // Registered under the empty name, with no components: the walk started at the root.
-  ASSERT_NE(factory->FindObjectType(""), nullptr);
-  EXPECT_TRUE(factory->FindObjectType("")->components.empty());
-  EXPECT_EQ(factory->CreateObject(""), 0);  // a type without components still gives ids
-  EXPECT_EQ(factory->CreateObject(""), 1);
-
+TEST_F(ObjectFactoryTest, DuplicatesAndUnknownTypesAreToldAndTheFactoryOwnsItsPrototypes) {
   EXPECT_EQ(Load("one.xml", "<T>" + kScale + "<Name>dup</Name>" + kAlpha + "</T>"), Lines{});
   EXPECT_EQ(Load("two.xml", "<T>" + kScale + "<Name>dup</Name>" + kAlpha + kAlpha + "</T>"),
             Lines{"ERROR: Object of type dup already exists."});
   EXPECT_EQ(factory->FindObjectType("dup")->components.size(), 1u);
   EXPECT_EQ(deletions, 2);  // the rejected type's prototypes
+  EXPECT_EQ(factory->CreateObject("dup"), 0);
+  EXPECT_EQ(factory->CreateObject("dup"), 1);
 
   CorvaneTest::CapturedLog log;
   EXPECT_EQ(factory->CreateObject("ghost"), -1);
@@ -123,7 +115,7 @@ TEST_F(ObjectFactoryTest, MissingScaleOrNameDuplicatesUnknownTypesAndOwnership) 
   EXPECT_EQ(factory->FindComponentType("alpha"), nullptr);
   manager->Shutdown();
   manager.reset();
-  EXPECT_EQ(deletions, 5);  // the kept prototype and the type's one
+  EXPECT_EQ(deletions, 7);  // the kept prototype, the type's one and the two objects' clones
 }
 
 TEST_F(ObjectFactoryTest, FolderLoadingSkipsFoldersFifosAndBrokenFilesAndReadsTheRest) {

@@ -14,7 +14,7 @@ TEST(SharedString, HashMatchesThePublishedAlgorithm) {
                                                     {"abc", 0xd2be198au},
                                                     {"abcd", 0xdad8b8dbu},
                                                     {"ab\xe9", 0xb4dfd4b5u},
-                                                    {"hello world", 0xa68c6882u}};
+                                                    {"Window", 0xda35aad9u}};
   for (const auto& [text, hash] : cases) EXPECT_EQ(hash, SuperFastHash(SharedString(text))) << text;
 }
 
@@ -33,7 +33,6 @@ TEST(SharedString, CopiesShareUntilOneIsChangedAndComparisonsAreByteExact) {
   EXPECT_TRUE("Mesh" == SharedString("Mesh"));
   for (const char* other : {"mesh", "Mesh ", "Mes"}) EXPECT_FALSE(other == SharedString("Mesh"));
   EXPECT_FALSE(SharedString("a\0b", 3) == SharedString("a\0c", 3));
-  EXPECT_FALSE(static_cast<const char*>(nullptr) == SharedString(""));
   EXPECT_TRUE(SharedString(static_cast<const char*>(nullptr)) == SharedString(""));
 
   SharedString path("./textures/dir.v2/sprite.png"), bare("README");
