@@ -21,24 +21,24 @@
 inline const char* FuzzInputFile(const uint8_t* data, size_t size, const char* name) {
   namespace fs = std::filesystem;
   static fs::path folder;
-  static std::string path;
   if (folder.empty()) {
     std::string pattern = (fs::temp_directory_path() / "corvane-fuzz-XXXXXX").string();
     if (::mkdtemp(&pattern[0]) == nullptr) std::perror("fuzz input folder"), std::abort();
     folder = pattern;
     std::cerr.rdbuf(nullptr);
-    path = (folder / name).string();
     std::atexit([] {
       std::error_code ignored;
       fs::remove_all(folder, ignored);
     });
   }
+  static const std::string path = (folder / name).string();
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
     if (entry.path() != path) fs::remove_all(entry.path());
   }
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  file.close();
-  if (!file) std::perror(path.c_str()), std::abort();
+  if (!file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size))
+           .flush()) {
+    std::perror(path.c_str()), std::abort();
+  }
   return path.c_str();
 }
