@@ -19,6 +19,7 @@ TEST(NameHash, TypeIdsAndHighBytes) {
       {NameHash(SharedString("Texture_Mip")), 0x9970DF55u},
       {NameHash("Texture_Mip!", 11), 0x9970DF55u},
       {NameHash("\x80"), (0x811C9DC5u ^ 0xFFFFFF80u) * 0x01000193u},
+      {NameHash("\x80", 1), (0x811C9DC5u ^ 0xFFFFFF80u) * 0x01000193u},
       {NameHash("texture"), 0x3C6468F4u}};
   for (const auto& [hash, id] : ids) EXPECT_EQ(hash.value, id) << &hash - &ids[0].first;
   static_assert(NameHash("Sound") == 0xB3CA9A34u, "type id must be a constant expression");
