@@ -95,66 +95,54 @@ TEST(ObjReader, SmallFilesGiveTheirCornersOrNoMeshWithTheirLogLine) {
   }
 }
 
-// Every way of writing a face corner (data/forms.obj), and relative indices in a file cut into
-// blocks, checked corner by corner against tinyobjloader (without its own triangulation, which
-// splits quads along the shorter diagonal). Corners without a normal carry their face's flat one.
+// Every way of writing a face corner (data/forms.obj), checked corner by corner against
+// tinyobjloader (without its own triangulation, which splits quads along the shorter diagonal).
+// Corners without a normal carry their face's flat normal.
 TEST(ObjReader, FaceFormsGiveTheCornersTinyobjloaderGives) {
-  // Small objects one after another, each face naming its own vertices relatively.
-  std::string relative;
-  for (int i = 0; i < 60000; ++i) {  // about 5 MB
-    const std::string x = std::to_string(i);
-    relative += "v " + x + " 0 0\nv " + x + " 1 0\nv " + x + " 1 1\nvt 0." + x + " 1\nvn 0 0 " + x +
-                "\n" + (i % 2 ? "f -3/-1 -2/-1 -1/-1\n" : "f -1//-1 -2//-1 -3//-1 1//1\n");
-  }
-  ScratchDir dir("obj-forms");
-  for (const std::string& path :
-       {std::string(CORVANE_SOURCE_DIR "/tests/resources/data/forms.obj"),
-        dir.Write("relative.obj", relative + "#" + std::string(80, '-')).string()}) {
-    SCOPED_TRACE(path);
-    tinyobj::attrib_t attrib;
-    std::vector<tinyobj::shape_t> shapes;
-    std::vector<tinyobj::material_t> materials;
-    std::string warn, err;
-    ASSERT_TRUE(
-        tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(), nullptr, false));
-    std::vector<tinyobj::index_t> corners;
-    for (const tinyobj::shape_t& shape : shapes) {
-      size_t first = 0;
-      for (unsigned char size : shape.mesh.num_face_vertices) {
-        for (int i : size == 3 ? std::vector<int>{0, 1, 2} : std::vector<int>{0, 1, 2, 0, 2, 3})
-          corners.push_back(shape.mesh.indices[first + i]);
-        first += size;
-      }
+  const std::string path = CORVANE_SOURCE_DIR "/tests/resources/data/forms.obj";
+  tinyobj::attrib_t attrib;
+  std::vector<tinyobj::shape_t> shapes;
+  std::vector<tinyobj::material_t> materials;
+  std::string warn, err;
+  ASSERT_TRUE(
+      tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(), nullptr, false));
+  std::vector<tinyobj::index_t> corners;
+  for (const tinyobj::shape_t& shape : shapes) {
+    size_t first = 0;
+    for (unsigned char size : shape.mesh.num_face_vertices) {
+      for (int i : size == 3 ? std::vector<int>{0, 1, 2} : std::vector<int>{0, 1, 2, 0, 2, 3})
+        corners.push_back(shape.mesh.indices[first + i]);
+      first += size;
     }
-    Data data(ObjReader::Read(path.c_str()));
-    ASSERT_NE(data, nullptr);
-    ASSERT_EQ(data->vertexCount, corners.size());
-    for (size_t c = 0; c < corners.size(); ++c) {
-      SCOPED_TRACE(c);
-      const MeshVertex& v = data->vertices[c];
-      const tinyobj::index_t& r = corners[c];
-      for (int k = 0; k < 3; ++k) ASSERT_EQ(v.position[k], attrib.vertices[3 * r.vertex_index + k]);
-      for (int k = 0; k < 2; ++k) {
-        ASSERT_EQ(v.texCoord[k],
-                  r.texcoord_index < 0 ? 0.0f : attrib.texcoords[2 * r.texcoord_index + k]);
-      }
-      // The flat normal: of unit length, across the corner's triangle, on the side from which
-      // the corners run counter-clockwise.
-      const MeshVertex* t = data->vertices + c / 3 * 3;
-      float e[2][3], n[3];
-      for (int k = 0; k < 3; ++k) {
-        e[0][k] = t[1].position[k] - t[0].position[k];
-        e[1][k] = t[2].position[k] - t[0].position[k];
-      }
-      for (int k = 0; k < 3; ++k)
-        n[k] = e[0][(k + 1) % 3] * e[1][(k + 2) % 3] - e[0][(k + 2) % 3] * e[1][(k + 1) % 3];
-      const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-      for (int k = 0; k < 3; ++k) {
-        if (r.normal_index >= 0)
-          ASSERT_EQ(v.normal[k], attrib.normals[3 * r.normal_index + k]);
-        else
-          EXPECT_NEAR(v.normal[k], n[k] / length, 1e-5);
-      }
+  }
+  Data data(ObjReader::Read(path.c_str()));
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(data->vertexCount, corners.size());
+  for (size_t c = 0; c < corners.size(); ++c) {
+    SCOPED_TRACE(c);
+    const MeshVertex& v = data->vertices[c];
+    const tinyobj::index_t& r = corners[c];
+    for (int k = 0; k < 3; ++k) ASSERT_EQ(v.position[k], attrib.vertices[3 * r.vertex_index + k]);
+    for (int k = 0; k < 2; ++k) {
+      ASSERT_EQ(v.texCoord[k],
+                r.texcoord_index < 0 ? 0.0f : attrib.texcoords[2 * r.texcoord_index + k]);
+    }
+    // The flat normal: of unit length, across the corner's triangle, on the side from which
+    // the corners run counter-clockwise.
+    const MeshVertex* t = data->vertices + c / 3 * 3;
+    float e[2][3], n[3];
+    for (int k = 0; k < 3; ++k) {
+      e[0][k] = t[1].position[k] - t[0].position[k];
+      e[1][k] = t[2].position[k] - t[0].position[k];
+    }
+    for (int k = 0; k < 3; ++k)
+      n[k] = e[0][(k + 1) % 3] * e[1][(k + 2) % 3] - e[0][(k + 2) % 3] * e[1][(k + 1) % 3];
+    const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    for (int k = 0; k < 3; ++k) {
+      if (r.normal_index >= 0)
+        ASSERT_EQ(v.normal[k], attrib.normals[3 * r.normal_index + k]);
+      else
+        EXPECT_NEAR(v.normal[k], n[k] / length, 1e-5);
     }
   }
 }
@@ -243,42 +231,40 @@ TEST(ObjReader, NumbersRoundExactlyAsStrtof) {
   }
 }
 
-// Files large enough to be read in blocks by two threads: faces name vertices of every block
-// (from the top, before they are read, and counting back from the end), faces left out in one
-// block leave no gap before the next corners, and the last line has no line break.
+// Files large enough to be read in blocks by two threads, with twice as many positions as
+// normals and texture coordinates: faces name vertices before they are read, relative to the
+// line and mirrored from the end; faces left out in one block leave no gap before the next
+// corners; the last line has no line break.
 TEST(ObjReader, LargeFilesKeepOneNumberingAcrossTheBlocks) {
-  const int count = 100000, faces = 200000;
-  std::string text = "f 3/2/1 2/2/2 1/1/1\nf 1/1/1 2/2/2 " + std::to_string(count + 1) + "/1/1\n";
+  const int count = 100000;
+  std::string text =
+      "f 3/2/1 2/2/2 1/1/1\nf 1/1/1 2/2/2 " + std::to_string(2 * count + 1) + "/1/1\n";
   for (int i = 1; i <= count; ++i) {
-    const std::string x = std::to_string(i);
-    text += "v " + x + " 0 0\nvn 0 " + x + " 0\nvt 0 " + x + "\n";
-  }
-  auto first = [&](int f) { return 1 + f * 7 % (count - 2); };  // p/p+1/p+2 within the vertices
-  for (int f = 0; f < faces; ++f) {
-    const int p = first(f);
-    text += f % 10 == 9 ? "f 1/1/1 2/2/2 0/1/1\n"
-                        : "f " + std::to_string(p) + "/" + std::to_string(p + 1) + "/" +
-                              std::to_string(p + 2) + " " + std::to_string(count + 1 - p) +
-                              "/1/1 -1/-2/-3\n";
+    const std::string x = std::to_string(i), m = std::to_string(count + 1 - i);
+    text += "v " + x + " 0 0\nv " + x + " 1 0\nvn 0 " + x + " 0\nvt 0 " + x + "\n" +
+            (i % 10 == 0
+                 ? "f 1/1/1 2/2/2 0/1/1\n"
+                 : "f -2/-1/-1 -1/-1/-1 " + std::to_string(2 * (count + 1 - i)) + "/" + m + "/1\n");
   }
   text.pop_back();
   ScratchDir dir("obj-large");
   CapturedLog log;
   Data data = ReadObj(dir, text);
   ASSERT_NE(data, nullptr);
-  ASSERT_EQ(data->vertexCount, 3u + 3u * (faces - faces / 10));
-  EXPECT_TRUE(data->vertices[0].position[0] == 3.0f && data->vertices[0].normal[1] == 1.0f);
+  ASSERT_EQ(data->vertexCount, 3u + 3u * (count - count / 10));
+  EXPECT_TRUE(data->vertices[0].position[0] == 2.0f && data->vertices[0].normal[1] == 1.0f);
   const MeshVertex* v = data->vertices + 3;
-  for (int f = 0; f < faces; ++f) {
-    if (f % 10 == 9) continue;
-    const int p = first(f);
-    ASSERT_TRUE(v[0].position[0] == p && v[0].texCoord[1] == p + 1 && v[0].normal[1] == p + 2 &&
-                v[1].position[0] == count + 1 - p && v[2].position[0] == count &&
-                v[2].texCoord[1] == count - 1 && v[2].normal[1] == count - 2)
-        << "face " << f;
+  for (int i = 1; i <= count; ++i) {
+    if (i % 10 == 0) continue;
+    const float m = count + 1 - i;
+    ASSERT_TRUE(v[0].position[0] == i && v[0].position[1] == 0 && v[0].texCoord[1] == i &&
+                v[0].normal[1] == i && v[1].position[0] == i && v[1].position[1] == 1 &&
+                v[2].position[0] == m && v[2].position[1] == 1 && v[2].texCoord[1] == m &&
+                v[2].normal[1] == 1)
+        << "face " << i;
     v += 3;
   }
-  EXPECT_NE(log.Text().find(": " + std::to_string(1 + faces / 10) + " faces left out"),
+  EXPECT_NE(log.Text().find(": " + std::to_string(1 + count / 10) + " faces left out"),
             std::string::npos)
       << log.Text();
 }
