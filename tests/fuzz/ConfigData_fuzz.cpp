@@ -13,19 +13,15 @@ using namespace CorvaneEngine;
 
 namespace {
 
-// Declares three settings as the systems do and gives their values' bytes.
+// Declares three settings as the systems do and gives their values, bit for bit.
 std::string Declare(ConfigData& config) {
   config.SetDefault("Window", "Width", 640);
   config.SetDefault("Window", "Fullscreen", true);
   config.SetDefault("Sound", "BufferedVolume", 1.0f);
-  const struct {
-    int width;
-    bool fullscreen;
-    float volume;
-  } values{config.Get<int>("Window", "Width"), config.Get<bool>("Window", "Fullscreen"),
-           config.Get<float>("Sound", "BufferedVolume")};
-  return std::string(reinterpret_cast<const char*>(&values.width), 4) + char(values.fullscreen) +
-         std::string(reinterpret_cast<const char*>(&values.volume), 4);
+  const float volume = config.Get<float>("Sound", "BufferedVolume");
+  return std::to_string(config.Get<int>("Window", "Width")) +
+         (config.Get<bool>("Window", "Fullscreen") ? "+" : "-") +
+         std::string(reinterpret_cast<const char*>(&volume), 4);
 }
 
 // Every typed read on the cursor's element, then the same for each element below it.
