@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "TestProbes.h"
+#include "TestSupport.h"
 #include "resources/LockGuard.h"
 #include "resources/Mutex.h"
 
@@ -31,16 +32,15 @@ TEST(Thread, RunsNamedAndFinishesWhenItsFunctionReturns) {
         Seen* seen = static_cast<Seen*>(argument);
         pthread_getname_np(pthread_self(), seen->name, sizeof seen->name);
         seen->systemId = static_cast<uint32_t>(syscall(SYS_gettid));
-        while (!seen->release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        CorvaneTest::WaitUntil([seen] { return seen->release.load(); });
       },
       &seen);
   EXPECT_FALSE(thread.IsFinished());
-  while (seen.systemId == 0) std::this_thread::yield();
+  ASSERT_TRUE(CorvaneTest::WaitUntil([&] { return seen.systemId != 0; }));
   EXPECT_EQ(thread.GetId(), seen.systemId);  // the id the system shows for the thread
   seen.release = true;
   thread.Join();
-  EXPECT_TRUE(thread.IsFinished());
-  EXPECT_EQ(thread.GetId(), 0u);
+  EXPECT_TRUE(thread.IsFinished() && thread.GetId() == 0u);
   EXPECT_STREQ(seen.name, "Resource Thread");
   for (int i = 0; i < 50; ++i) {  // the thread often ends before the constructor does
     Thread quick([](void*) {}, nullptr);
@@ -49,22 +49,20 @@ TEST(Thread, RunsNamedAndFinishesWhenItsFunctionReturns) {
   }
 }
 
-TEST(Mutex, ASecondLockerWaitsForTheHolder) {
+TEST(Mutex, ASecondLockerWaitsForTheHolderAndTheGuardGivesItBack) {
   Mutex mutex;
-  std::atomic<bool> holderDone{false}, waiterSawDone{false};
   std::atomic<pid_t> waiterThread{0};
   mutex.Lock();
   std::thread waiter([&] {
     waiterThread = static_cast<pid_t>(syscall(SYS_gettid));
     LockGuard guard(mutex);
-    waiterSawDone = holderDone.load();
   });
-  while (waiterThread == 0) std::this_thread::yield();
-  EXPECT_TRUE(CorvaneTest::WaitUntilBlocked(waiterThread));  // held at the lock, not merely late
-  holderDone = true;
+  const bool held = CorvaneTest::WaitUntil([&] { return waiterThread != 0; }) &&
+                    CorvaneTest::WaitUntilBlocked(waiterThread);
   mutex.Unlock();
   waiter.join();
-  EXPECT_TRUE(waiterSawDone);
+  EXPECT_TRUE(held) << "the second locker was not held at the lock";
+  LockGuard again(mutex);  // hangs (until the test's time-out) if the guard kept it
 }
 
 TEST(ThreadDeathTest, DestroyingARunningThreadReportsAndEndsTheProcess) {
