@@ -63,9 +63,6 @@ class MeshTest : public testing::Test {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     return pixels;
   }
-  static const uint8_t* At(const std::vector<uint8_t>& picture, int x, int y) {
-    return picture.data() + 4 * (y * kGlSize + x);
-  }
 
   CorvaneTest::ScratchDir dir{"mesh"};
   MeshLoader_GL loader{true};
@@ -83,7 +80,8 @@ TEST_F(MeshTest, BuffersAndClientMemoryDrawTheSamePictureAlsoAfterNewMeshesAndRe
   // Red, green, then both at half brightness.
   const int expected[4][3] = {{255, 0, 0}, {0, 255, 0}, {128, 0, 0}, {0, 128, 0}};
   for (int i = 0; i < 4; ++i) {
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(At(picture, 8 + 16 * i, 32)[c], expected[i][c], 1);
+    for (int c = 0; c < 3; ++c)
+      EXPECT_NEAR(picture[4 * (32 * kGlSize + 8 + 16 * i) + c], expected[i][c], 1);
   }
   EXPECT_EQ(Picture({client.get()}), picture);
   // Building binds the new mesh's buffers: the quads must bind theirs again; drawn in turn, each
@@ -106,18 +104,12 @@ TEST_F(MeshTest, BuffersAndClientMemoryDrawTheSamePictureAlsoAfterNewMeshesAndRe
   }
 }
 
-TEST_F(MeshTest, AKmdlOfOneHundredBytesIsOneTriangleAndBadFilesNone) {
-  // Corners at (-1,-1), (1,-1), (-1,1): the lower-left half of the frame, lit, green.
-  const float corners[3][8] = {
-      {-1, -1, 0, 0, 0, 1, 0.75f, 0}, {1, -1, 0, 0, 0, 1, 0.75f, 0}, {-1, 1, 0, 0, 0, 1, 0.75f, 0}};
-  std::unique_ptr<Mesh_GL> mesh = Load(
-      "one.kmdl",
-      std::string("\x03\x00\x00\x00", 4) + std::string(reinterpret_cast<const char*>(corners), 96),
-      true);
+TEST_F(MeshTest, KmdlFilesLoadAndBadOrGoneFilesGiveNoCorners) {
+  // A .kmdl: the corner count, then 32 bytes a corner (its contents are the fuzz replay's matter).
+  std::unique_ptr<Mesh_GL> mesh =
+      Load("one.kmdl", std::string("\x03\x00\x00\x00", 4) + std::string(96, '\0'), true);
   ASSERT_NE(mesh, nullptr);
-  const std::vector<uint8_t> picture = Picture({mesh.get()});
-  EXPECT_EQ(At(picture, 10, 10)[1], 255);
-  EXPECT_EQ(At(picture, 54, 54)[2], 64);  // the clear colour above the diagonal
+  EXPECT_EQ(mesh->vertexCount, 3u);
 
   CorvaneTest::CapturedLog log;
   EXPECT_EQ(Load("bad.obj", "v 0 0 0\nf 1/1/1 1/1/1\n", true), nullptr);
@@ -128,6 +120,6 @@ TEST_F(MeshTest, AKmdlOfOneHundredBytesIsOneTriangleAndBadFilesNone) {
   mesh->ReleaseGpuObjects();
   mesh->RestoreGpuObjects();
   EXPECT_TRUE(mesh->vertexCount == 0u && mesh->vertexBuffer == Mesh_GL::kNoBuffer);
-  EXPECT_EQ(At(Picture({mesh.get()}), 8, 32)[2], 64);
+  EXPECT_EQ(Picture({mesh.get()})[4 * (32 * kGlSize + 8) + 2], 64);  // the clear colour
   EXPECT_EQ(log.Lines().size(), 3u) << log.Text();
 }

@@ -42,13 +42,9 @@ class TextureTest : public testing::Test {
   }
 
   CorvaneTest::ScratchDir dir{"texture"};
-  const std::string path = dir.Write("four.png",
-                                     [] {
-                                       const auto png = CorvaneTest::PngFile(
-                                           kPixels, 4, 2, PNG_COLOR_TYPE_RGBA, PNG_ALL_FILTERS);
-                                       return std::string(png.begin(), png.end());
-                                     }())
-                               .string();
+  const std::vector<uint8_t> png =
+      CorvaneTest::PngFile(kPixels, 4, 2, PNG_COLOR_TYPE_RGBA, PNG_ALL_FILTERS);
+  const std::string path = dir.Write("four.png", std::string(png.begin(), png.end())).string();
 };
 
 }  // namespace
