@@ -1,9 +1,8 @@
-// The thread wrapper and the lock: naming, ids, finishing, mutual exclusion and the death of a
-// Thread destroyed while its thread runs.
+// The lock's mutual exclusion and the death of a Thread destroyed while its thread runs. (Running,
+// finishing and joining are the resource manager suite's matter: its resource thread is one.)
 #include "resources/Thread.h"
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -16,38 +15,6 @@
 #include "resources/Mutex.h"
 
 using namespace CorvaneEngine;
-
-namespace {
-struct Seen {
-  char name[16] = {};
-  std::atomic<uint32_t> systemId{0};
-  std::atomic<bool> release{false};
-};
-}  // namespace
-
-TEST(Thread, RunsNamedAndFinishesWhenItsFunctionReturns) {
-  Seen seen;
-  Thread thread(
-      [](void* argument) {
-        Seen* seen = static_cast<Seen*>(argument);
-        pthread_getname_np(pthread_self(), seen->name, sizeof seen->name);
-        seen->systemId = static_cast<uint32_t>(syscall(SYS_gettid));
-        CorvaneTest::WaitUntil([seen] { return seen->release.load(); });
-      },
-      &seen);
-  EXPECT_FALSE(thread.IsFinished());
-  ASSERT_TRUE(CorvaneTest::WaitUntil([&] { return seen.systemId != 0; }));
-  EXPECT_EQ(thread.GetId(), seen.systemId);  // the id the system shows for the thread
-  seen.release = true;
-  thread.Join();
-  EXPECT_TRUE(thread.IsFinished() && thread.GetId() == 0u);
-  EXPECT_STREQ(seen.name, "Resource Thread");
-  for (int i = 0; i < 50; ++i) {  // the thread often ends before the constructor does
-    Thread quick([](void*) {}, nullptr);
-    quick.Join();
-    EXPECT_TRUE(quick.IsFinished() && quick.GetId() == 0u);
-  }
-}
 
 TEST(Mutex, ASecondLockerWaitsForTheHolderAndTheGuardGivesItBack) {
   Mutex mutex;
