@@ -21,13 +21,13 @@ using CorvaneTest::ScratchDir;
 
 namespace {
 
-struct DataDeleter {
-  void operator()(MeshData* data) const { MeshData::Free(data); }
-};
-using Data = std::unique_ptr<MeshData, DataDeleter>;
+using Data = std::unique_ptr<MeshData, void (*)(MeshData*)>;
 
+Data ReadObj(const std::string& path) {
+  return Data(ObjReader::Read(path.c_str()), MeshData::Free);
+}
 Data ReadObj(const ScratchDir& dir, const std::string& text) {
-  return Data(ObjReader::Read(dir.Write("mesh.obj", text).c_str()));
+  return ReadObj(dir.Write("mesh.obj", text).string());
 }
 
 // Positions are (10 i, 0, 0), normals (0, i, 0), texture coordinates (i / 8, 0) for i = 1 .. 4, so
@@ -115,7 +115,7 @@ TEST(ObjReader, FaceFormsGiveTheCornersTinyobjloaderGives) {
       first += size;
     }
   }
-  Data data(ObjReader::Read(path.c_str()));
+  Data data = ReadObj(path);
   ASSERT_NE(data, nullptr);
   ASSERT_EQ(data->vertexCount, corners.size());
   for (size_t c = 0; c < corners.size(); ++c) {
