@@ -37,9 +37,8 @@ void ReadEverything(XMLReader& reader) {
   reader.GetName();
   if (reader.GoToChild("Name")) reader.GoToParent();
   if (!reader.GoToFirstChild()) return;
-  do {
-    ReadEverything(reader);
-  } while (reader.GoToNextSibling());
+  do ReadEverything(reader);
+  while (reader.GoToNextSibling());
   reader.GoToParent();
 }
 

@@ -26,15 +26,14 @@ class MeshTest : public testing::Test {
  protected:
   void SetUp() override {
     glViewport(0, 0, kGlSize, kGlSize);
-    for (GLenum array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_TEXTURE_COORD_ARRAY}) {
+    for (GLenum array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_TEXTURE_COORD_ARRAY})
       glEnableClientState(array);
-    }
-    // Lighting makes the normals visible: brightness = the normal's z.
-    const GLfloat zero[4] = {0, 0, 0, 1}, one[4] = {1, 1, 1, 1}, fromViewer[4] = {0, 0, 1, 0};
+    // Lighting (GL's first light shines from the viewer) makes the normals visible: brightness =
+    // the normal's z.
+    const GLfloat zero[4] = {0, 0, 0, 1}, one[4] = {1, 1, 1, 1};
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, zero);
-    glLightfv(GL_LIGHT0, GL_POSITION, fromViewer);
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, zero);
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, one);
     // A 2 x 1 texture: red, green.
