@@ -1,15 +1,12 @@
 // FuzzInputFile: the readers under fuzzing take a path, so each input is written to a file of
-// the given name in a private temporary folder first. The file is rewritten for every input;
-// whatever else a reader leaves in the folder (a kept copy of a damaged file, say) is removed
-// before the next one, and the folder goes when the process ends. The readers' lines on
-// std::cerr are silenced, since nearly every input is damaged and would print one; the
-// sanitizers and the fuzzer write to the descriptor itself and are still heard.
-//
-// Threads: the fuzz target's one thread.
+// the given name in a private temporary folder first. Whatever else a reader leaves in the
+// folder (a kept copy of a damaged file, say) is removed before the next input, and the folder
+// goes when the process ends. The readers' lines on std::cerr are silenced, since nearly every
+// input is damaged and would print one; the sanitizers and the fuzzer write to the descriptor
+// itself and are still heard.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,25 +17,22 @@
 // every later input would then test nothing.
 inline const char* FuzzInputFile(const uint8_t* data, size_t size, const char* name) {
   namespace fs = std::filesystem;
-  static fs::path folder;
-  static std::string path;
-  if (folder.empty()) {
-    std::string pattern = (fs::temp_directory_path() / "corvane-fuzz-XXXXXX").string();
-    if (::mkdtemp(&pattern[0]) == nullptr) std::perror("fuzz input folder"), std::abort();
-    folder = pattern;
-    std::cerr.rdbuf(nullptr);
-    path = (folder / name).string();
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(folder, ignored);
-    });
-  }
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+  static const fs::path& folder =
+      *[] {  // never destroyed: the atexit runs after static destructors
+        std::string pattern = (fs::temp_directory_path() / "corvane-fuzz-XXXXXX").string();
+        if (::mkdtemp(&pattern[0]) == nullptr) std::abort();
+        std::cerr.rdbuf(nullptr);
+        std::atexit([] {
+          std::error_code ignored;
+          fs::remove_all(folder, ignored);
+        });
+        return new fs::path(pattern);
+      }();
+  static const std::string path = (folder / name).string();
+  for (const auto& entry : fs::directory_iterator(folder))
     if (entry.path() != path) fs::remove_all(entry.path());
-  }
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  file.close();
-  if (!file) std::perror(path.c_str()), std::abort();
+  if (!file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size)).flush())
+    std::abort();
   return path.c_str();
 }

@@ -34,46 +34,38 @@ SoundFile_AL* LoadFile(const std::filesystem::path& path) {
   return dynamic_cast<SoundFile_AL*>(SoundLoader_AL().Load(request));
 }
 
-std::string AlutLine(ALenum error, const std::string& path) {
-  return "ALUT Error: " + std::to_string(error) + " - " + alutGetErrorString(error) + ": \"" +
-         path + "\"";
-}
-
 }  // namespace
 
 TEST(SoundLoader, AcceptsTheLowerCaseWavExtensionOnly) {
   SoundLoader_AL loader;
-  EXPECT_FALSE(loader.mainThreadOnly);
-  CorvaneTest::CapturedLog log;
   EXPECT_TRUE(loader.SupportsExtension(".wav"));
-  for (const char* refused : {".WAV", ".ogg", "", "./sound/readme"}) {
+  for (const char* refused : {".WAV", ""}) {
+    CorvaneTest::CapturedLog log;
     EXPECT_FALSE(loader.SupportsExtension(refused));
+    EXPECT_EQ(log.Text(), "Sound Loading Error: " + std::string(refused) +
+                              " is not a supported file extension for sound files.\n");
   }
-  const std::string tail = " is not a supported file extension for sound files.";
-  EXPECT_EQ(log.Lines(),
-            (std::vector<std::string>{
-                "Sound Loading Error: .WAV" + tail, "Sound Loading Error: .ogg" + tail,
-                "Sound Loading Error: " + tail, "Sound Loading Error: ./sound/readme" + tail}));
 }
 
-TEST(SoundLoader, UndecodableFilesLogAlutErrorAndLeaveNothingBehind) {
+TEST(SoundLoader, UndecodableFilesLogAlutErrorNamingThemAndLeaveNothingBehind) {
   SoundRig rig("loader-broken", {{"broken.wav", "RIFF\x24\0\0\0WAVEfmt "}});
-  const auto empty = rig.dir.Write("empty.wav", "");
-  const auto noise = rig.dir.Write("noise.wav", "this is not a sound file at all");
+  const auto empty = rig.dir.Write("empty.wav", ""), noise = rig.dir.Write("noise.wav", "noise");
   // A FIFO would block an open for reading until a writer comes: it is refused unopened.
   const auto fifo = rig.dir.Path() / "fifo.wav";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   // The resource thread tries the folder's broken file and drops it.
   ASSERT_TRUE(Settled("broken.wav", ResourceStatus::Unknown));
   CorvaneTest::CapturedLog log;
-  EXPECT_EQ(LoadFile(empty), nullptr);
-  EXPECT_EQ(LoadFile(noise), nullptr);
-  EXPECT_EQ(LoadFile(fifo), nullptr);
+  for (const auto& path : {empty, noise, fifo}) EXPECT_EQ(LoadFile(path), nullptr);
   rig.system->PlaySound("broken.wav", false);
+  auto alut = [](ALenum error, const std::filesystem::path& path) {
+    return "ALUT Error: " + std::to_string(error) + " - " + alutGetErrorString(error) + ": \"" +
+           path.string() + "\"";
+  };
   EXPECT_EQ(log.Lines(),
             (std::vector<std::string>{
-                AlutLine(ALUT_ERROR_CORRUPT_OR_TRUNCATED_DATA, empty),
-                AlutLine(ALUT_ERROR_UNSUPPORTED_FILE_TYPE, noise),
+                alut(ALUT_ERROR_CORRUPT_OR_TRUNCATED_DATA, empty),
+                alut(ALUT_ERROR_UNSUPPORTED_FILE_TYPE, noise),
                 "Sound Loading Error: can not read \"" + fifo.string() + "\": not a regular file",
                 "Resource Error: broken.wav does not exist."}));
   EXPECT_EQ(LiveObjects(), std::make_pair(0, 0));
