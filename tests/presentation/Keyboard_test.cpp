@@ -46,19 +46,30 @@ TEST(Keyboard, KeysGoPressedHeldReleasedWithheldKeysAreUpAndAltF4EndsTheGameOnly
   // view of space ("d" down, "p" pressed, "r" released, "+" really down) and whether the frame
   // ended the game. The window system sees the previous frame's keys: F4 ends it a frame late.
   const std::tuple<const char*, bool, const char*, bool> steps[] = {
-      {"keydown space", false, "dp+", false}, {"", false, "d+", false},
-      {"keyup space", false, "r", false},     {"", false, "", false},
+      {"keydown space", false, "dp+", false},
+      {"", false, "d+", false},
+      {"keyup space", false, "r", false},
+      {"", false, "", false},
       {"key space", false, "", false},  // a tap within one frame is not seen
-      {"keydown space", false, "dp+", false}, {"", true, "r+", false},  // withheld: released
-      {"keyup space", true, "", false},       {"keydown space", true, "+", false},
+      {"keydown space", false, "dp+", false},
+      {"", true, "r+", false},  // withheld: released
+      {"keyup space", true, "", false},
+      {"keydown space", true, "+", false},
       {"", false, "+", false},  // given back while still down: up until let go
-      {"keyup space", false, "", false},      {"keydown F4", false, "", false},
-      {"keydown alt", false, "", false},      {"", false, "", false},  // Alt after F4
-      {"keyup F4", false, "", false},         {"keydown F4", false, "", false},
-      {"", false, "", true},                  {"keyup alt F4", false, "", false},
-      {"keydown Alt_R+F4", false, "", false}, {"", false, "", true},
-      {"keyup Alt_R F4", true, "", false},    {"keydown alt", true, "", false},
-      {"keydown F4", true, "", false},        {"", true, "", true}};  // also when withheld
+      {"keyup space", false, "", false},
+      {"keydown F4", false, "", false},
+      {"keydown alt", false, "", false},
+      {"", false, "", false},  // Alt after F4
+      {"keyup F4", false, "", false},
+      {"keydown F4", false, "", false},
+      {"", false, "", true},
+      {"keyup alt F4", false, "", false},
+      {"keydown Alt_R+F4", false, "", false},
+      {"", false, "", true},
+      {"keyup Alt_R F4", true, "", false},
+      {"keydown alt", true, "", false},
+      {"keydown F4", true, "", false},
+      {"", true, "", true}};  // also when withheld
   for (size_t i = 0; i < std::size(steps); ++i) {
     const auto [typed, withheld, expected, ends] = steps[i];
     if (*typed != '\0') harness.Xdo(typed);

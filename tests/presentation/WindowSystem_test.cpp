@@ -34,7 +34,8 @@ std::string SurfaceSize() {
 // component prototypes, and the window ("!" when fullscreen) with its settings.
 void GameStartup(const std::vector<SharedString>&) {
   std::string wiring = "Systems";
-  for (System* system : Engine::instance->Systems()) wiring += " " + TypeName(system, typeid(*system));
+  for (System* system : Engine::instance->Systems())
+    wiring += " " + TypeName(system, typeid(*system));
   wiring += "; loaders";
   for (const char* type : {"Sound", "Texture", "Texture_Mip", "Texture_NoMip", "Mesh"}) {
     const ResourceMaker* maker = ResourceManager::instance->FindMaker(NameHash(type));
@@ -64,12 +65,14 @@ TEST(WindowSystem, WithoutAWindowTheProgramSaysWhyAndAFirstRunFillsTheScreenUnti
     int code;
     std::string says, saysToo;
   } runs[] = {
-      {refused, true, 1, "Window Settings are not valid\n", "4000x3000 (fullscreen) is not available"},
+      {refused, true, 1, "Window Settings are not valid\n",
+       "4000x3000 (fullscreen) is not available"},
       {refused, false, 1, "Window failed to initialize\n", "no display: set DISPLAY"},
       // llvmpipe has vertex buffers, so meshes load on the main thread.
       {"", true, 0,
        "Systems WindowSystem_SDL InputSystem_SDL GameStateManager ObjectManager SoundSystem_AL "
-       "Browser GraphicsSystem_GL; loaders Sound=SoundLoader_AL(any) Texture=TextureLoader_GL(main) "
+       "Browser GraphicsSystem_GL; loaders Sound=SoundLoader_AL(any) "
+       "Texture=TextureLoader_GL(main) "
        "Texture_Mip=TextureLoader_MipMap_GL(main) Texture_NoMip=TextureLoader_NoMipMap_GL(main) "
        "Mesh=MeshLoader_GL(main); components Renderable=Renderable_GL Camera=Camera; "
        "window 1280x720! 1280x720!\n",
@@ -91,8 +94,9 @@ TEST(WindowSystem, WithoutAWindowTheProgramSaysWhyAndAFirstRunFillsTheScreenUnti
         std::chrono::seconds(60),
         [&] {
           if (run.code == 0) {
-            RunCommand("timeout 50 xdotool search --sync --name '^Amber_Lantern_Grove$' mousemove "
-                       "--window %1 5 5 keydown alt+F4 keyup alt+F4 2>/dev/null");
+            RunCommand(
+                "timeout 50 xdotool search --sync --name '^Amber_Lantern_Grove$' mousemove "
+                "--window %1 5 5 keydown alt+F4 keyup alt+F4 2>/dev/null");
           }
         });
     EXPECT_TRUE(outcome.ended) << outcome.errors;

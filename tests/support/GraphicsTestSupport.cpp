@@ -78,8 +78,8 @@ void SceneTest::SetUp() {
                           "PNG32:red.png && convert -size 8x8 xc:lime PNG32:green.png && convert "
                           "-size 8x8 'xc:rgba(0,255,0,0.5)' PNG32:glass.png"));
   ASSERT_EQ(0, ResourceManager::instance->AddDirectory(SharedString("./art"), NameHash("Mesh")));
-  ASSERT_EQ(0, ResourceManager::instance->AddDirectory(SharedString("./textures"),
-                                                       NameHash("Texture")));
+  ASSERT_EQ(
+      0, ResourceManager::instance->AddDirectory(SharedString("./textures"), NameHash("Texture")));
 }
 
 void SceneTest::WriteType(const std::string& name, const std::string& diffuse,

@@ -9,7 +9,6 @@
 #include <iostream>
 #include <thread>
 
-
 namespace CorvaneTest {
 
 std::string ReadFile(const std::filesystem::path& path) {
@@ -90,7 +89,8 @@ ChildOutcome RunInChild(const std::function<int()>& work, std::chrono::seconds d
   auto exited = [&] { return waitpid(child, &status, WNOHANG) == child; };
   const bool ended = WaitUntil(exited, static_cast<int>(deadline.count()));
   if (!ended) kill(child, SIGKILL), waitpid(child, &status, 0);
-  ChildOutcome outcome{ended && WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1, ""};
+  ChildOutcome outcome{ended && WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                       ""};
   std::rewind(errors);
   for (int c; (c = std::fgetc(errors)) != EOF;) outcome.errors.push_back(static_cast<char>(c));
   std::fclose(errors);
