@@ -96,9 +96,10 @@ TEST(WindowSystem, WithoutAWindowTheProgramSaysWhyAndAFirstRunFillsTheScreenUnti
           if (run.code == 0) {
             RunCommand(
                 "timeout 50 xdotool search --sync --name '^Amber_Lantern_Grove$' mousemove "
-                "--window %1 5 5 keydown alt+F4 keyup alt+F4 2>/dev/null");
+                "--window %1 5 5 keydown alt+F4 2>/dev/null");
           }
         });
+    RunCommand("xdotool keyup alt F4 2>/dev/null");  // held until the program saw them
     EXPECT_TRUE(outcome.ended) << outcome.errors;
     EXPECT_EQ(run.code, outcome.code) << outcome.errors;
     EXPECT_NE(std::string::npos, outcome.errors.find(run.says)) << outcome.errors;
