@@ -6,8 +6,10 @@
 #include <AL/al.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <cmath>
 #include <fstream>
+#include <thread>
 
 #include "TestSupport.h"
 #include "core/Engine.h"
