@@ -80,7 +80,7 @@
 #include "sound/SoundLoader_AL.h"
 #include "sound/SoundSystem_AL.h"
 // The private Xvfb of the test suites, compiled in: the upload case starts its own display.
-#include "../tests/support/VirtualDisplay.cpp"
+#include "VirtualDisplay.h"
 
 using namespace CorvaneEngine;
 using Clock = std::chrono::steady_clock;

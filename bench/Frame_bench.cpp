@@ -26,7 +26,7 @@
 #include "resources/Texture_GL.h"
 
 // The private Xvfb of the test suites, compiled in: the benchmark starts its own display.
-#include "../tests/support/VirtualDisplay.cpp"
+#include "VirtualDisplay.h"
 
 using namespace CorvaneEngine;
 

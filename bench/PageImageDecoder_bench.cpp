@@ -11,7 +11,7 @@
 #include "overlay/PageImageDecoder.h"
 
 // The PNG writer of the test suites.
-#include "../tests/support/PngWriter.h"
+#include "PngWriter.h"
 
 using CorvaneEngine::PageImageDecoder;
 

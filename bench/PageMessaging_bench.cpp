@@ -34,7 +34,7 @@
 #include "presentation/GraphicsSystem_GL.h"
 #include "presentation/WindowSystem_SDL.h"
 // The private Xvfb of the test suites, compiled in.
-#include "../tests/support/VirtualDisplay.cpp"
+#include "VirtualDisplay.h"
 
 using namespace CorvaneEngine;
 using Clock = std::chrono::steady_clock;

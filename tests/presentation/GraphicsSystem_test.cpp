@@ -1,28 +1,20 @@
-// The graphics system on a real GL window: vertical sync through GLX, the page quad over a scene
-// at any depth, and a video-mode change after which every texture, mesh and the page still draw,
-// at the new size; a mode refused at run time leaves the old one, drawing, and no lock held.
-#include <SDL.h>
-
+// The graphics system on a real GL window: frames without a GL context draw nothing; the page
+// covers the scene at any depth; a mode refused at run time leaves the old one drawing with no
+// lock held, and after a mode change every texture, mesh and the page draw at the new size.
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "GraphicsTestSupport.h"
 #include "core/ConfigData.h"
-#include "core/OutputStream.h"
 #include "overlay/Browser.h"
 #include "presentation/DynamicTexture_GL.h"
-
-// Last: X11 defines names such as None and Bool that gtest uses.
-#include <GL/glxew.h>
 
 using namespace CorvaneTest;
 
 namespace {
 
 // Counts the resizes the graphics system asks of the browser after a mode change.
-class ResizeCountingBrowser : public Browser {
- public:
+struct ResizeCountingBrowser : Browser {
   void Resize() override { ++resizes; }
   int resizes = 0;
 };
@@ -33,8 +25,6 @@ std::vector<uint8_t> TopHalfRedPage(int width, int height) {
   return page;
 }
 
-using GraphicsSystemTest = SceneTest;
-
 // Stands in for SDL_SetVideoMode: refuses the first mode asked for, then sets modes for real.
 int modeRequests = 0;
 SDL_Surface* RefuseFirstMode(int width, int height, int bitsPerPixel, uint32_t flags) {
@@ -43,121 +33,7 @@ SDL_Surface* RefuseFirstMode(int width, int height, int bitsPerPixel, uint32_t f
   return nullptr;
 }
 
-}  // namespace
-
-TEST_F(GraphicsSystemTest, VSyncAndItsSettingFollowGlxSwapControlWhenThereIsOne) {
-  EXPECT_TRUE(hasVertexBufferObjects) << "llvmpipe offers a compatibility context";
-  ConfigData* config = ConfigData::instance;
-  EXPECT_TRUE(config->Get<bool>("Graphics", "VSync"));
-  // Mesa's software rasteriser advertises the swap controls but keeps no interval to read back,
-  // so the engine's side is what can be checked.
-  bool swapControl = GLXEW_EXT_swap_control || GLXEW_MESA_swap_control || GLXEW_SGI_swap_control;
-  graphics->SetVSync(false);
-  EXPECT_EQ(!swapControl, graphics->vsync);
-  EXPECT_EQ(!swapControl, config->Get<bool>("Graphics", "VSync"));
-  graphics->SetVSync(true);
-  EXPECT_TRUE(graphics->vsync);
-  EXPECT_TRUE(config->Get<bool>("Graphics", "VSync"));
-}
-
-TEST_F(GraphicsSystemTest, ThePageCoversTheSceneAndAfterAModeChangeAllDrawsAtTheNewSize) {
-  ResizeCountingBrowser browser;
-  Browser::instance = &browser;
-  WriteType("plain", "green.png");
-  LoadTypes();
-  GameObject* plain = Create("plain", 0, 0, 9);  // one unit before the eye: fills the window
-  ASSERT_NE(nullptr, plain);
-  int framesBefore = window->frames;
-  EXPECT_PRED2(Close, DrawFrame().At(kWidth / 2, kHeight / 4), kGreen);
-  EXPECT_EQ(framesBefore + 1, window->frames) << "every frame swaps";
-  // The page covers the scene whatever its depth.
-  std::vector<uint8_t> oldSize = TopHalfRedPage(kWidth, kHeight);
-  GraphicsSystem_GL::browserTexture->CopyPage(kWidth, kHeight, oldSize.data());
-  const Frame& covered = DrawFrame();
-  EXPECT_PRED2(Close, covered.At(kWidth / 2, kHeight / 4), kRed);
-  EXPECT_PRED2(Close, covered.At(kWidth / 2, 3 * kHeight / 4), kGreen);
-  // The quad's buffers and texture stay bound: stale bindings would show after the change.
-  plain->position[2] = 0;
-
-  const int width = 240, height = 100;
-  window->SetSize(width, height);
-  window->ApplySettings();
-  Browser::instance = nullptr;
-  EXPECT_EQ(1, browser.resizes);
-  DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
-  EXPECT_EQ(width, page->width);
-  EXPECT_EQ(height, page->height);
-  page->CopyPage(kWidth, kHeight, oldSize.data());  // dropped: the page has the new size now
-
-  // Still green, in the middle of the new viewport, square in the new aspect.
-  const Frame& frame = DrawFrame();
-  ASSERT_EQ(width, frame.width);
-  int halfSide = static_cast<int>((height / 2) / (10.0 * std::tan(22.5 * M_PI / 180.0)));
-  EXPECT_PRED2(Close, frame.At(width / 2 + halfSide - 2, height / 2), kGreen);
-  EXPECT_PRED2(Close, frame.At(width / 2 + halfSide + 2, height / 2), kBlue);
-  EXPECT_PRED2(Close, frame.At(width / 2, height / 2 - halfSide - 2), kBlue);
-
-  std::vector<uint8_t> newSize = TopHalfRedPage(width, height);
-  page->CopyPage(width, height, newSize.data());
-  const Frame& paged = DrawFrame();
-  EXPECT_PRED2(Close, paged.At(width - 1, 0), kRed);
-  EXPECT_PRED2(Close, paged.At(width / 2, height / 2 + 5), kGreen);
-}
-
-TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneDrawingAndLeavesNoLockHeld) {
-  ResizeCountingBrowser browser;
-  Browser::instance = &browser;
-  WriteType("plain", "green.png");
-  LoadTypes();
-  ASSERT_NE(nullptr, Create("plain", 0, 0, 9));  // fills the window
-  engine->running = true;
-  {
-    CapturedLog log;
-    auto* realSetter = WindowSystem_SDL::videoModeSetter;
-    modeRequests = 0;
-    WindowSystem_SDL::videoModeSetter = &RefuseFirstMode;
-    window->SetSize(240, 100);
-    window->ApplySettings();
-    WindowSystem_SDL::videoModeSetter = realSetter;
-    Browser::instance = nullptr;
-    EXPECT_EQ(2, modeRequests);
-    EXPECT_EQ((std::vector<std::string>{"ERROR: SDL_SetVideoMode: 240x100: no visual for this mode",
-                                        "WARNING: Window: back to 160x120"}),
-              log.Lines());
-  }
-  EXPECT_EQ(kWidth, window->GetWidth());
-  EXPECT_EQ(kHeight, SDL_GetVideoSurface()->h);
-  EXPECT_EQ(kWidth, ConfigData::instance->Get<int>("Window", "Width"));
-
-  // The resource lock is free: another thread gets it.
-  std::atomic<bool> locked{false};
-  std::thread other([&] {
-    ResourceManager::instance->GetStatus(NameHash("green.png"));
-    locked = true;
-  });
-  EXPECT_TRUE(CorvaneTest::WaitUntil([&] { return locked.load(); }))
-      << "the resource lock is still held";
-  if (!locked) ResourceManager::instance->RestoreAllGpuObjects();  // lets the thread finish
-  other.join();
-
-  // The GPU objects are back: the mesh, its texture and the page draw at the old size.
-  EXPECT_EQ(1, browser.resizes);
-  DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
-  EXPECT_EQ(kWidth, page->width);
-  std::vector<uint8_t> redTop = TopHalfRedPage(kWidth, kHeight);
-  page->CopyPage(kWidth, kHeight, redTop.data());
-  const Frame& frame = DrawFrame();
-  EXPECT_PRED2(Close, frame.At(kWidth / 2, kHeight / 4), kRed);
-  EXPECT_PRED2(Close, frame.At(kWidth / 2, 3 * kHeight / 4), kGreen);
-
-  // The game goes on, and a close request still ends it.
-  EXPECT_TRUE(engine->running);
-  SDL_Event quit{};
-  quit.type = SDL_QUIT;
-  SDL_PushEvent(&quit);
-  window->Update(0.0);
-  EXPECT_FALSE(engine->running);
-}
+using GraphicsSystemTest = SceneTest;
 
 TEST(GraphicsSystemWithoutContext, SaysSoOnceAndItsFramesDrawAndPresentNothing) {
   ASSERT_TRUE(SharedDisplay().Ok());
@@ -165,12 +41,11 @@ TEST(GraphicsSystemWithoutContext, SaysSoOnceAndItsFramesDrawAndPresentNothing) 
   ChangeDir into(dir.Path());
   // A window system whose window was never opened, so no GL context is current; it counts the
   // frames presented to it. In a child, as SDL stays initialised.
-  class CountingWindow : public WindowSystem_SDL {
-   public:
+  struct CountingWindow : WindowSystem_SDL {
     void SwapBuffers() override { ++swaps; }
     int swaps = 0;
   };
-  ChildOutcome outcome = RunInChild([] {
+  const ChildOutcome outcome = RunInChild([] {
     Engine engine;
     CountingWindow window;
     GraphicsSystem_GL graphics;
@@ -183,3 +58,81 @@ TEST(GraphicsSystemWithoutContext, SaysSoOnceAndItsFramesDrawAndPresentNothing) 
   EXPECT_TRUE(outcome.ended);
   EXPECT_EQ(0, outcome.code) << outcome.errors;
 }
+
+TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAllAtItsSize) {
+  EXPECT_TRUE(hasVertexBufferObjects) << "llvmpipe offers a compatibility context";
+  graphics->SetVSync(false);  // Mesa's software rasteriser has the swap controls
+  EXPECT_FALSE(ConfigData::instance->Get<bool>("Graphics", "VSync"));
+  ResizeCountingBrowser browser;
+  Browser::instance = &browser;
+  WriteType("plain", "green.png");
+  LoadTypes();
+  GameObject* plain = Create("plain", 0, 0, 9);  // one unit before the eye: fills the window
+  ASSERT_NE(nullptr, plain);
+  engine->running = true;
+  {
+    CapturedLog log;
+    modeRequests = 0;
+    WindowSystem_SDL::videoModeSetter = &RefuseFirstMode;
+    window->SetSize(240, 100);
+    window->ApplySettings();
+    WindowSystem_SDL::videoModeSetter = &SDL_SetVideoMode;
+    EXPECT_EQ(2, modeRequests);
+    EXPECT_EQ((std::vector<std::string>{"ERROR: SDL_SetVideoMode: 240x100: no visual for this mode",
+                                        "WARNING: Window: back to 160x120"}),
+              log.Lines());
+  }
+  EXPECT_EQ(kWidth, window->GetWidth());
+  EXPECT_EQ(kHeight, SDL_GetVideoSurface()->h);
+  EXPECT_EQ(kWidth, ConfigData::instance->Get<int>("Window", "Width"));
+  // The resource lock is free: another thread gets it.
+  std::atomic<bool> locked{false};
+  std::thread other([&] {
+    ResourceManager::instance->GetStatus(NameHash("green.png"));
+    locked = true;
+  });
+  EXPECT_TRUE(WaitUntil([&] { return locked.load(); })) << "the resource lock is still held";
+  if (!locked) ResourceManager::instance->RestoreAllGpuObjects();  // lets the thread finish
+  other.join();
+
+  // The GPU objects are back: the page covers the mesh with its texture, at the old size.
+  EXPECT_EQ(1, browser.resizes);
+  DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
+  const std::vector<uint8_t> oldSize = TopHalfRedPage(kWidth, kHeight);
+  page->CopyPage(kWidth, kHeight, oldSize.data());
+  const int framesBefore = window->frames;
+  EXPECT_PRED2(Close, DrawFrame().At(kWidth / 2, kHeight / 4), kRed);
+  EXPECT_PRED2(Close, window->last.At(kWidth / 2, 3 * kHeight / 4), kGreen);
+  EXPECT_EQ(framesBefore + 1, window->frames) << "every frame swaps";
+
+  // The quad's buffers and texture stay bound: stale bindings would show after the change.
+  plain->position[2] = 0;
+  const int width = 240, height = 100;
+  window->SetSize(width, height);
+  window->ApplySettings();
+  Browser::instance = nullptr;
+  EXPECT_EQ(2, browser.resizes);
+  EXPECT_EQ(width, page->width);
+  EXPECT_EQ(height, page->height);
+  page->CopyPage(kWidth, kHeight, oldSize.data());  // dropped: the page has the new size now
+  // Still green, in the middle of the new viewport, square in the new aspect.
+  const Frame& frame = DrawFrame();
+  ASSERT_EQ(width, frame.width);
+  const int halfSide = static_cast<int>((height / 2) / (10.0 * std::tan(22.5 * M_PI / 180.0)));
+  EXPECT_PRED2(Close, frame.At(width / 2 + halfSide - 2, height / 2), kGreen);
+  EXPECT_PRED2(Close, frame.At(width / 2 + halfSide + 2, height / 2), kBlue);
+  EXPECT_PRED2(Close, frame.At(width / 2, height / 2 - halfSide - 2), kBlue);
+  const std::vector<uint8_t> newSize = TopHalfRedPage(width, height);
+  page->CopyPage(width, height, newSize.data());
+  EXPECT_PRED2(Close, DrawFrame().At(width - 1, 0), kRed);
+
+  // The game goes on, and a close request ends it.
+  EXPECT_TRUE(engine->running);
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+  window->Update(0.0);
+  EXPECT_FALSE(engine->running);
+}
+
+}  // namespace

@@ -1,78 +1,56 @@
 // Mouse: real pointer moves and button presses from the X server: the button indices, the
-// normalised position, the HasMoved threshold and the cursor.
-#include <gtest/gtest.h>
-
-#include "WindowTestSupport.h"
+// position in pixels and as fractions of the window, the HasMoved threshold and the cursor.
+#include "GraphicsTestSupport.h"
 #include "presentation/BasicMouse.h"
 
-using namespace CorvaneEngine;
 using namespace CorvaneTest;
 
 namespace {
 
-void MoveTo(WindowHarness& harness, int x, int y) {
-  harness.Xdo("mousemove --window " + std::to_string(harness.window->GetWindowHandle()) + " " +
-              std::to_string(x) + " " + std::to_string(y));
-  harness.Frame();
-}
-
-TEST(Mouse, ButtonsMapToLeftRightMiddleAndPositionsAreFractionsOfTheWindow) {
-  WindowHarness harness(WindowConfig(800, 600, false));
+TEST(Mouse, ButtonsPositionsTheMoveThresholdAndTheCursor) {
+  WindowHarness harness(WindowConfig(1200, 700, false));
   ASSERT_TRUE(harness.Opened());
   BasicMouse* mouse = BasicMouse::instance;
+  // X numbers the buttons 1 left, 2 middle, 3 right. Seen after a press, a frame and a release:
   // "d" down, "p" pressed, "r" released for the left, right and middle records.
-  auto states = [&] {
-    std::string s;
-    for (int32_t i : {MouseLeft, MouseRight, MouseMiddle}) {
-      s += std::string(mouse->IsDown(i) ? "d" : "") + (mouse->IsPressed(i) ? "p" : "") +
-           (mouse->IsReleased(i) ? "r" : "") + "|";
-    }
-    return s;
-  };
-  // X numbers the buttons 1 left, 2 middle, 3 right.
-  std::vector<std::string> seen;
+  std::string seen;
   for (const char* button : {"1", "3", "2"}) {
-    harness.Xdo(std::string("mousedown ") + button);
-    harness.Frame();
-    seen.push_back(states());
-    harness.Frame();
-    seen.push_back(states());
-    harness.Xdo(std::string("mouseup ") + button);
-    harness.Frame();
-    seen.push_back(states());
+    for (const char* step : {"mousedown ", "", "mouseup "}) {
+      if (*step != '\0') harness.Xdo(step + std::string(button));
+      harness.Frame();
+      for (int32_t i : {MouseLeft, MouseRight, MouseMiddle}) {
+        seen += std::string(mouse->IsDown(i) ? "d" : "") + (mouse->IsPressed(i) ? "p" : "") +
+                (mouse->IsReleased(i) ? "r" : "") + "|";
+      }
+      seen += " ";
+    }
     harness.Frame();
   }
-  EXPECT_EQ((std::vector<std::string>{"dp|||", "d|||", "r|||", "|dp||", "|d||", "|r||", "||dp|",
-                                      "||d|", "||r|"}),
-            seen);
+  EXPECT_EQ("dp||| d||| r||| |dp|| |d|| |r|| ||dp| ||d| ||r| ", seen);
 
-  MoveTo(harness, 400, 300);
-  EXPECT_EQ(400, mouse->GetX());
-  EXPECT_EQ(300, mouse->GetY());
-  EXPECT_FLOAT_EQ(0.5f, mouse->GetPosition().x);
-  EXPECT_FLOAT_EQ(0.5f, mouse->GetPosition().y);
-  MoveTo(harness, 200, 450);
-  EXPECT_FLOAT_EQ(0.25f, mouse->GetPosition().x);
-  EXPECT_FLOAT_EQ(0.75f, mouse->GetPosition().y);
+  // A move counts when it is more than a thousandth of the window on an axis: one pixel is
+  // 0.00083 of 1200 (no move) but 0.00143 of 700 (a move).
+  const struct {
+    int x, y;
+    bool moved;
+  } moves[] = {{600, 350, true}, {600, 350, false}, {601, 350, false},
+               {603, 350, true}, {603, 351, true},  {300, 525, true}};
+  for (const auto& move : moves) {
+    harness.Xdo("mousemove --window " + std::to_string(harness.window->GetWindowHandle()) + " " +
+                std::to_string(move.x) + " " + std::to_string(move.y));
+    harness.Frame();
+    EXPECT_EQ(move.x, mouse->GetX());
+    EXPECT_EQ(move.y, mouse->GetY());
+    EXPECT_FLOAT_EQ(move.x / 1200.0f, mouse->GetPosition().x);
+    EXPECT_FLOAT_EQ(move.y / 700.0f, mouse->GetPosition().y);
+    EXPECT_EQ(move.moved, mouse->HasMoved()) << move.x << "," << move.y;
+  }
 
   mouse->HideCursor();
   EXPECT_FALSE(mouse->IsCursorVisible());
   EXPECT_EQ(SDL_DISABLE, SDL_ShowCursor(SDL_QUERY));
   mouse->ShowCursor();
   EXPECT_EQ(SDL_ENABLE, SDL_ShowCursor(SDL_QUERY));
-}
-
-TEST(Mouse, HasMovedNeedsMoreThanAThousandthOfTheWindowOnAnAxis) {
-  // One pixel is 0.00083 of 1200 (no move) but 0.00143 of 700 (a move).
-  WindowHarness harness(WindowConfig(1200, 700, false));
-  ASSERT_TRUE(harness.Opened());
-  BasicMouse* mouse = BasicMouse::instance;
-  std::vector<bool> moved;
-  for (auto [x, y] : {std::pair{600, 350}, {600, 350}, {601, 350}, {603, 350}, {603, 351}}) {
-    MoveTo(harness, x, y);
-    moved.push_back(mouse->HasMoved());
-  }
-  EXPECT_EQ((std::vector<bool>{true, false, false, true, true}), moved);
 }
 
 }  // namespace

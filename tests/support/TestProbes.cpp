@@ -1,9 +1,7 @@
 #include "TestProbes.h"
 
 #include <cctype>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "TestSupport.h"
 
@@ -11,17 +9,12 @@ namespace CorvaneTest {
 
 bool WaitUntilBlocked(pid_t thread) {
   const std::string stat = "/proc/self/task/" + std::to_string(thread) + "/stat";
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  for (;;) {
+  return WaitUntil([&] {
     // The state follows the command name, which is in parentheses and may hold any character.
     const std::string text = ReadFile(stat);
     const size_t nameEnd = text.rfind(')');
-    if (nameEnd != std::string::npos && nameEnd + 2 < text.size() && text[nameEnd + 2] == 'S') {
-      return true;
-    }
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+    return nameEnd != std::string::npos && nameEnd + 2 < text.size() && text[nameEnd + 2] == 'S';
+  });
 }
 
 std::string PathOfFileURL(const std::string& url) {

@@ -1,4 +1,5 @@
-// Helpers shared by the test suites: scratch folders, captured log lines and error reports.
+// Helpers shared by the test suites: scratch folders, captured logs, error reports and standard
+// error, one way to wait for a condition, and work run in a child process.
 #pragma once
 
 #include <chrono>
@@ -9,7 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "core/OutputStream.h"
+#include "core/ReportError.h"
+
 namespace CorvaneTest {
+
+std::string ReadFile(const std::filesystem::path& path);
+
+// Polls `condition` every few milliseconds until it holds (false after `seconds`).
+bool WaitUntil(const std::function<bool()>& condition, int seconds = 20);
 
 // A fresh, empty folder under the build tree that is removed again by the destructor.
 class ScratchDir {
@@ -27,18 +36,18 @@ class ScratchDir {
 // Makes the current directory the given one for the lifetime of the object.
 class ChangeDir {
  public:
-  explicit ChangeDir(const std::filesystem::path& to);
-  ~ChangeDir();
+  explicit ChangeDir(const std::filesystem::path& to) { std::filesystem::current_path(to); }
+  ~ChangeDir() { std::filesystem::current_path(previous); }
 
  private:
-  std::filesystem::path previous;
+  std::filesystem::path previous = std::filesystem::current_path();
 };
 
 // Sends the engine's Log into a string for the lifetime of the object.
 class CapturedLog {
  public:
-  CapturedLog();
-  ~CapturedLog();
+  CapturedLog() { CorvaneEngine::Log.Redirect(&stream, 0); }
+  ~CapturedLog() { CorvaneEngine::Log.Redirect(nullptr, CorvaneEngine::OutputStream::Silent); }
   std::string Text() const { return stream.str(); }
   std::vector<std::string> Lines() const;
 
@@ -46,31 +55,33 @@ class CapturedLog {
   std::ostringstream stream;
 };
 
-// Collects ReportError texts in place of the box for the lifetime of the object.
-class CapturedErrorReports {
- public:
-  CapturedErrorReports();
-  ~CapturedErrorReports();
-  const std::vector<std::string>& Reports() const;
-};
-
-std::string ReadFile(const std::filesystem::path& path);
-
-// Polls `condition` every few milliseconds until it holds (false after `seconds`).
-bool WaitUntil(const std::function<bool()>& condition, int seconds = 20);
-
 // Sends the engine's log into a file, which a test may read while another thread writes (a
 // string stream could not be read safely meanwhile).
 class LogFile {
  public:
-  explicit LogFile(const std::filesystem::path& file);
-  ~LogFile();
+  explicit LogFile(const std::filesystem::path& file) : path(file), out(file) {
+    CorvaneEngine::Log.Redirect(&out, 0);
+  }
+  ~LogFile() { CorvaneEngine::Log.Redirect(nullptr, CorvaneEngine::OutputStream::Silent); }
   std::string Text() const { return ReadFile(path); }
   bool Says(const std::string& text) const { return Text().find(text) != std::string::npos; }
 
  private:
   std::filesystem::path path;
   std::ofstream out;
+};
+
+// Collects ReportError texts in place of the box for the lifetime of the object.
+struct CapturedErrorReports {
+  CapturedErrorReports() {
+    Reports().clear();
+    CorvaneEngine::SetErrorReportHandler([](const char* text) { Reports().emplace_back(text); });
+  }
+  ~CapturedErrorReports() { CorvaneEngine::SetErrorReportHandler(nullptr); }
+  static std::vector<std::string>& Reports() {
+    static std::vector<std::string> reports;
+    return reports;
+  }
 };
 
 // Standard error of this process, sent into a file until Text() or the end of the object.
@@ -89,7 +100,7 @@ class CapturedStderr {
   int saved;
 };
 
-// What a function run in a child process did: whether it ended before the deadline, its answer
+// What a function run in a child process did: whether it exited before the deadline, its answer
 // (the exit code) and what it wrote to standard error.
 struct ChildOutcome {
   bool ended;
@@ -97,9 +108,10 @@ struct ChildOutcome {
   std::string errors;
 };
 
-// Runs `work` in a forked child, for what may block or must run under other limits or another
-// user; a child still running at the deadline is killed.
+// Runs `work` in a forked child, for what may block, crash or change the whole process, while
+// `meanwhile` runs here; a child still running at the deadline is killed.
 ChildOutcome RunInChild(const std::function<int()>& work,
-                        std::chrono::seconds deadline = std::chrono::seconds(120));
+                        std::chrono::seconds deadline = std::chrono::seconds(120),
+                        const std::function<void()>& meanwhile = {});
 
 }  // namespace CorvaneTest

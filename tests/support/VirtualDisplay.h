@@ -1,7 +1,5 @@
-// VirtualDisplay: a private Xvfb server for one test program. Picks a free display number
-// itself (-displayfd), points DISPLAY at it for the lifetime of the object and stops it again.
-// Create one per test program (for instance in a global test environment or a static), before
-// anything opens the display.
+// VirtualDisplay: a private Xvfb server. Picks a free display number itself (-displayfd), points
+// DISPLAY at it for the lifetime of the object and stops it again.
 #pragma once
 
 #include <sys/types.h>
@@ -11,7 +9,7 @@
 namespace CorvaneTest {
 
 class VirtualDisplay {
-public:
+ public:
   explicit VirtualDisplay(int width = 1280, int height = 720);
   ~VirtualDisplay();
   VirtualDisplay(const VirtualDisplay&) = delete;
@@ -20,12 +18,16 @@ public:
   bool Ok() const { return server > 0 && !name.empty(); }
   const std::string& Name() const { return name; }  // such as ":17"
 
-private:
+ private:
   pid_t server = -1;
   std::string name;
   std::string previousDisplay;
   bool hadDisplay = false;
 };
+
+// The one 1280 x 720 display of a test program, started at the first call, with Mesa's GL
+// library and driver kept loaded (see the .cpp).
+VirtualDisplay& SharedDisplay();
 
 // Runs a shell command with DISPLAY set (xdotool, import, xwininfo ...); returns its exit code.
 int RunCommand(const std::string& command);

@@ -18,12 +18,6 @@
 #include "sound/SoundLoader_AL.h"
 #include "sound/SoundSystem_AL.h"
 
-// ThreadSanitizer cannot see the lock-free hand-over inside OpenAL Soft (not instrumented), so
-// races whose stacks run through the audio libraries are theirs. One include per test program.
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:libopenal.so.1\nrace:libalut.so.0\n";
-}
-
 namespace SoundTest {
 using namespace CorvaneEngine;
 constexpr int kRate = 44100;
@@ -84,14 +78,9 @@ inline ALint SourceState(uint32_t source) {
   return state;
 }
 
-// Polls until the condition holds; gives up after 20 s so that a fault fails instead of hanging.
 template <typename Condition>
 bool WaitFor(Condition condition) {
-  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!condition() && std::chrono::steady_clock::now() < giveUp) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return condition();
+  return CorvaneTest::WaitUntil(condition);
 }
 
 inline ResourceStatus Status(const char* name) {
