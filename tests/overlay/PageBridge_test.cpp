@@ -1,19 +1,13 @@
 // Messages between the game and its pages against the real headless Chromium: data crosses both
 // ways whole (nested, Unicode, a megabyte); order holds over a thousand messages in one frame;
 // calls are answered frames later, rejected without a handler, and an answer never reaches
-// another page; events wait for the page asked for and its first listener; a flooding page is
-// cut off with one log line; pages and frames from outside the game's folder get nothing; the
-// game hears that its page is ready, failed or came back after a crash; the page's console and
-// errors reach the log with their URL and line.
+// another page; events wait for the page asked for and its first listener; pages and frames
+// from outside the game's folder get nothing.
 #include "overlay/PageBridge.h"
-
-#include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 
 #include "OverlayTestSupport.h"
-#include "overlay/HeadlessBrowser.h"
 
 using CorvaneEngine::PageReply;
 using CorvaneTest::BrowserOverlayTest;
@@ -116,7 +110,7 @@ TEST_F(PageBridgeTest, OrderHoldsAndAnswersReachOnlyTheirOwnPage) {
   EXPECT_EQ("\"own\"", said[1]);
 }
 
-TEST_F(PageBridgeTest, EventsWaitForThePageAskedForAndItsFirstListenerAndFloodsAreCut) {
+TEST_F(PageBridgeTest, EventsWaitForThePageAskedForAndItsFirstListener) {
   ASSERT_TRUE(Open(Page("old.html", "corvane.on('which', () => corvane.send('said', 'old'));")));
   // Sent in the frame of the LoadURL, while the old page still shows; the new page listens late.
   browser->LoadURL(
@@ -126,17 +120,6 @@ TEST_F(PageBridgeTest, EventsWaitForThePageAskedForAndItsFirstListenerAndFloodsA
   browser->SendEvent("which", "2");
   ASSERT_TRUE(FramesUntil([&] { return said.size() == 2; }));
   EXPECT_EQ((std::vector<std::string>{"1", "2"}), said);
-
-  size_t flood = 0;
-  browser->OnPageMessage("flood", [&](const std::string&) { ++flood; });
-  said.clear();
-  ASSERT_TRUE(Open(Page("flood.html",
-                        "for (var i = 0; i < 12000; i++) corvane.send('flood', i);"
-                        "corvane.on('ping', () => corvane.send('said', 'pong'));")));
-  browser->SendEvent("ping", "0");  // answered after the flood was taken
-  ASSERT_TRUE(FramesUntil([&] { return said.size() == 1; }));
-  EXPECT_EQ(CorvaneEngine::PageBridge::kMaxWaitingMessages, flood);
-  EXPECT_EQ(1u, LogCount("the page sends faster than the game takes its messages")) << log.Text();
 }
 
 // A data: URL of the document, every byte but letters and digits escaped.
@@ -208,51 +191,6 @@ TEST_F(PageBridgeTest, PagesAndFramesFromOutsideTheGamesFolderGetNothing) {
     EXPECT_EQ(refusals + 1, LogCount("WARNING: Browser: refused the game's page bridge to "))
         << log.Text();
   }
-}
-
-TEST_F(PageBridgeTest, TheGameHearsOfItsPageAndThePagesConsoleReachesTheLog) {
-  std::vector<std::string> failed, reloaded;
-  browser->OnPageFailed([&](const std::string& url, const std::string& reason) {
-    failed.push_back(url + " " + reason);
-  });
-  // After a crash the game sends its state again.
-  browser->OnPageReloadedAfterCrash([&](const std::string& url) {
-    reloaded.push_back(url);
-    browser->SendEvent("state", std::to_string(reloaded.size()));
-  });
-  // The body starts on line 1 of the file.
-  const std::string console = Page("console.html",
-                                   "\nconsole.log('hello', 42, {a: 1}, null);"
-                                   "\nconsole.warn('careful');"
-                                   "\nconsole.error('bad');"
-                                   "\nsetTimeout(() => { throw new Error('boom'); });"
-                                   "\nPromise.reject(new Error('nope'));\n");
-  ASSERT_TRUE(Open(console)) << log.Text() << "ready: " << ::testing::PrintToString(ready);
-  for (const std::string& line :
-       {"Page console.log: hello 42 Object null (" + console + ":2)\n",
-        "WARNING: Page console.warn: careful (" + console + ":3)\n",
-        "ERROR: Page console.error: bad (" + console + ":4)\n",
-        "ERROR: Page uncaught exception: Uncaught Error: boom (" + console + ":5)\n",
-        "ERROR: Page unhandled rejection: Uncaught (in promise) Error: nope (" + console + ":6)\n"})
-    EXPECT_TRUE(FramesUntil([&] { return log.Says(line); })) << line << log.Text();
-
-  const std::string missing = Url("gone.html", "");
-  std::filesystem::remove(scratch.Path() / "gone.html");
-  browser->LoadURL(missing.c_str());
-  ASSERT_TRUE(FramesUntil([&] { return !failed.empty(); }));
-  EXPECT_EQ(missing + " net::ERR_FILE_NOT_FOUND", failed[0]);
-
-  const std::string hud = Page("hud.html", "corvane.on('state', s => corvane.send('said', s));");
-  ASSERT_TRUE(Open(hud));
-  std::vector<pid_t> renderers =
-      CorvaneTest::RendererProcesses(browser->GetHeadlessBrowser()->ProcessId());
-  for (pid_t renderer : renderers) kill(renderer, SIGKILL);
-  ASSERT_TRUE(FramesUntil([&] { return said.size() == 1; }));
-  kill(browser->GetHeadlessBrowser()->ProcessId(), SIGKILL);
-  ASSERT_TRUE(FramesUntil([&] { return said.size() == 2; }));
-  EXPECT_EQ((std::vector<std::string>{hud, hud}), reloaded);
-  EXPECT_EQ((std::vector<std::string>{"1", "2"}), said);
-  EXPECT_EQ(3, std::count(ready.begin(), ready.end(), hud));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 namespace CorvaneTest {
 
 class VirtualDisplay {
-public:
+ public:
   explicit VirtualDisplay(int width = 1280, int height = 720);
   ~VirtualDisplay();
   VirtualDisplay(const VirtualDisplay&) = delete;
@@ -20,7 +20,7 @@ public:
   bool Ok() const { return server > 0 && !name.empty(); }
   const std::string& Name() const { return name; }  // such as ":17"
 
-private:
+ private:
   pid_t server = -1;
   std::string name;
   std::string previousDisplay;
