@@ -58,7 +58,8 @@ TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayS
       pid_t process = browser.GetHeadlessBrowser()->ProcessId();
       std::vector<pid_t> helpers;
       if (c.binary == silent)
-        ASSERT_TRUE(WaitUntil([&] { return !(helpers = DescendantProcesses(process)).empty(); }));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return !(helpers = CorvaneTest::DescendantProcesses(process)).empty(); }));
       // The log line comes first; the standard error line tells that the report is complete.
       EXPECT_TRUE(WaitUntil([&] { return capture.Says("The HTML overlay stays empty"); }));
       if (c.binary == silent) {  // ended, reaped, its helper gone and its profile removed

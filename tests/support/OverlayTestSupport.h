@@ -6,9 +6,8 @@
 #include <dirent.h>
 #include <signal.h>
 
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
+#include <future>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <set>
@@ -55,18 +54,13 @@ class PageBrowser : public CorvaneEngine::Browser {
   std::string Evaluate(const std::string& expression) {
     std::shared_ptr<CorvaneEngine::HeadlessView> page = client->ReadyBrowser();
     if (!page) return "";
-    auto answer = std::make_shared<std::pair<bool, std::string>>();
-    auto mutex = std::make_shared<std::mutex>();
-    auto answered = std::make_shared<std::condition_variable>();
+    auto answer = std::make_shared<std::promise<std::string>>();
+    std::future<std::string> value = answer->get_future();
     nlohmann::json params{{"expression", expression}, {"returnByValue", true}};
-    page->SendCommand("Runtime.evaluate", params.dump(), [=](const nlohmann::json& reply) {
-      std::lock_guard<std::mutex> guard(*mutex);
-      *answer = {true, reply["result"]["result"].value("value", "")};
-      answered->notify_all();
+    page->SendCommand("Runtime.evaluate", params.dump(), [answer](const nlohmann::json& reply) {
+      answer->set_value(reply["result"]["result"].value("value", ""));
     });
-    std::unique_lock<std::mutex> guard(*mutex);
-    answered->wait_for(guard, std::chrono::seconds(10), [&] { return answer->first; });
-    return answer->second;
+    return value.wait_for(std::chrono::seconds(10)) == std::future_status::ready ? value.get() : "";
   }
   pid_t Process() const { return GetHeadlessBrowser()->ProcessId(); }
   std::string TargetId() {
