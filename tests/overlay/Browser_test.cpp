@@ -7,11 +7,7 @@
 
 using CorvaneEngine::DialogReply;
 using CorvaneEngine::JavaScriptDialog;
-using CorvaneTest::Bgra;
-using CorvaneTest::Box;
-using CorvaneTest::BrowserOverlayTest;
-using CorvaneTest::LogFile;
-using namespace CorvaneTest::OverlayColours;
+using namespace CorvaneTest;
 
 TEST_F(BrowserOverlayTest, PagesShowInTheTexturePopupsReplaceThemAndShutdownEndsTheBrowser) {
   // Asked for at once, long before the browser has its page: carried out when it is ready.
@@ -28,23 +24,18 @@ TEST_F(BrowserOverlayTest, PagesShowInTheTexturePopupsReplaceThemAndShutdownEnds
   EXPECT_FALSE(opaque);
   // Straight colour, half alpha, not darkened; a transparent page around it, rows from the top.
   const Bgra half{0, 0, 255, 128};
-  for (auto [x, y, colour] : {std::tuple{10, 20, half},
-                              {39, 59, half},
-                              {9, 20, kClear},
-                              {10, 19, kClear},
-                              {40, 59, kClear},
-                              {10, 60, kClear},
-                              {119, 99, kBlue},
-                              {120, 100, kClear}})
-    EXPECT_EQ(colour, At(x, y)) << x << "," << y;
+  for (auto [x, y] : {std::pair{10, 20}, {39, 59}}) EXPECT_EQ(half, At(x, y)) << x << "," << y;
+  for (auto [x, y] : {std::pair{9, 20}, {10, 19}, {40, 59}, {10, 60}, {120, 100}})
+    EXPECT_EQ(kClear, At(x, y)) << x << "," << y;
+  EXPECT_EQ(kBlue, At(119, 99));
 
   // Popups: a link's target shows in the overlay; a popup sent on by script shows its target;
   // blank ones (also one written into) are closed and their opener, turned red, stays.
   std::string target = Url("target.html", Box(0, 0, 50, 50, "rgb(0,0,255)"));
   std::string target2 = Url("target2.html", Box(0, 0, 50, 50, "rgb(0,255,0)"));
-  ASSERT_TRUE(Load(Url("link.html", "<a href=\"" + target +
-                                        "\" target=_blank style=\"display:block;height:60px;"
-                                        "background:red\">x</a>"),
+  ASSERT_TRUE(Load(Url("link.html",
+                       "<a href=target.html target=_blank style=\"display:block;"
+                       "height:60px;background:red\">x</a>"),
                    5, 5, kRed));
   Xdo(20, 20, "click 1");
   EXPECT_TRUE(Shows(5, 5, kBlue)) << "link target";
@@ -61,27 +52,19 @@ TEST_F(BrowserOverlayTest, PagesShowInTheTexturePopupsReplaceThemAndShutdownEnds
         << name;
   }
 
-  // A mode change reloads the page at the new size (the left box turns blue when reloaded).
-  ASSERT_TRUE(Load(Url("size.html",
-                       "<div style=\"position:fixed;right:0;width:10px;height:10px;"
-                       "background:lime\"></div>" +
-                           Box(0, 0, 10, 10, "lime", "r") +
-                           "<script>if(performance.getEntriesByType('navigation')"
-                           "[0].type=='reload')r.style.background='blue'</script>"),
-                   0, 0, kGreen));
+  // A mode change lays the page out at the new size and reloads it (the box turns blue then).
+  ASSERT_TRUE(Load(Fixture("size.html"), 155, 5, kGreen));
   window->SetSize(220, 150);
   window->ApplySettings();
-  ASSERT_TRUE(FramesUntil([&] { return width == 220 && height == 150; }));
-  EXPECT_TRUE(Shows(5, 5, kBlue)) << "reloaded";
-  EXPECT_EQ(kGreen, At(215, 5)) << "laid out at the new width";
+  EXPECT_TRUE(FramesUntil([&] { return height == 150 && width == 220 && At(215, 5) == kBlue; }));
 
   pid_t process = browser->Process();
   ASSERT_GT(process, 0);
   // Without CORVANE_DEVTOOLS_PORT the browser listens on no TCP port at all.
-  EXPECT_EQ(std::vector<std::string>{}, CorvaneTest::ListeningAddresses(process));
+  EXPECT_EQ(std::vector<std::string>{}, ListeningAddresses(process));
   browser->Shutdown();
   EXPECT_EQ(-1, browser->Process());
-  EXPECT_FALSE(CorvaneTest::Alive(process)) << "the browser was reaped";
+  EXPECT_FALSE(Alive(process)) << "the browser was reaped";
   browser->LoadURL("about:blank");  // a closed page takes no more commands, and says nothing
   browser->KeyDown('a', 0);
 }
@@ -113,11 +96,7 @@ TEST_F(BrowserOverlayTest, DialogsGetTheirDefaultOrTheHandlersLateAnswerAndThePa
     EXPECT_TRUE(log.Says(line)) << log.Text();
   }
   // The question before leaving a page the user touched: left, so the game's next page shows.
-  ASSERT_TRUE(Load(Url("leave.html", Box(0, 0, 50, 50, "red", "a") +
-                                         "<script>onbeforeunload=e=>{e.preventDefault();"
-                                         "return 'stay?'};onclick=()=>a.style.background='lime'"
-                                         "</script>"),
-                   5, 5, kRed));
+  ASSERT_TRUE(Load(Fixture("leave.html"), 5, 5, kRed));
   Xdo(5, 5, "click 1");
   ASSERT_TRUE(Shows(5, 5, kGreen));
   browser->LoadURL(Url("next.html", Box(0, 0, 50, 50, "blue")).c_str());
@@ -129,28 +108,22 @@ TEST_F(BrowserOverlayTest, DialogsGetTheirDefaultOrTheHandlersLateAnswerAndThePa
   browser->SetDialogHandler([&](const JavaScriptDialog& dialog, DialogReply reply) {
     dialogs.emplace_back(dialog, reply);
   });
-  struct Case {
-    const char *call, *kind;
-    std::function<void(DialogReply&)> answer;
-    const char* want;
-  };
-  for (const Case& c :
-       {Case{"prompt('name?','Ann')", "prompt", [](DialogReply& r) { r.Accept("Bea \xc3\xa9"); },
-             "Bea \xc3\xa9"},
-        Case{"confirm('sure?')", "confirm", [](DialogReply& r) { r.Accept(); }, "true"},
-        // A reply dropped unanswered gets the default answer.
-        Case{"alert('hi')", "alert", [](DialogReply& r) { r = DialogReply(); }, "undefined"}}) {
+  // (The reply to the alert is dropped unanswered: it gets the default answer.)
+  for (auto [call, kind, accepted, want] :
+       {std::tuple{"prompt('name?','Ann')", "prompt", "Bea \xc3\xa9", "Bea \xc3\xa9"},
+        {"confirm('sure?')", "confirm", "", "true"},
+        {"alert('hi')", "alert", nullptr, "undefined"}}) {
     dialogs.clear();
-    ASSERT_TRUE(loadAndClick(c.call, c.want));
-    ASSERT_TRUE(FramesUntil([&] { return !dialogs.empty(); })) << c.call;
-    EXPECT_STREQ(c.kind, CorvaneEngine::DialogKindName(dialogs[0].first.kind));
-    EXPECT_NE(std::string::npos, std::string(c.call).find(dialogs[0].first.message + "'"));
+    ASSERT_TRUE(loadAndClick(call, want));
+    ASSERT_TRUE(FramesUntil([&] { return !dialogs.empty(); })) << call;
+    EXPECT_STREQ(kind, CorvaneEngine::DialogKindName(dialogs[0].first.kind));
+    EXPECT_NE(std::string::npos, std::string(call).find(dialogs[0].first.message + "'"));
     Frame();
     Frame();
-    EXPECT_EQ(kBlue, At(5, 5)) << c.call << ": the page waits for the answer";
-    c.answer(dialogs[0].second);
-    EXPECT_TRUE(Shows(5, 5, kGreen)) << c.call;
-    EXPECT_TRUE(Shows(25, 5, kGreen)) << c.call;
+    EXPECT_EQ(kBlue, At(5, 5)) << call << ": the page waits for the answer";
+    accepted ? dialogs[0].second.Accept(accepted) : void(dialogs[0].second = DialogReply());
+    EXPECT_TRUE(Shows(5, 5, kGreen)) << call;
+    EXPECT_TRUE(Shows(25, 5, kGreen)) << call;
   }
   EXPECT_TRUE(log.Says("dropped unanswered")) << log.Text();
   EXPECT_FALSE(log.Says("Browser: prompt dialog accepted")) << "a handled dialog is the game's";
@@ -164,9 +137,9 @@ TEST_F(BrowserOverlayTest, CrashedBrowsersAndPagesComeBackUntilTheFourthCrashInA
   browser->OnPageReloadedAfterCrash([&](const std::string& url) { reloaded.push_back(url); });
   auto target = [&](const char* colour) { return Url("target.html", Box(0, 0, 50, 50, colour)); };
   const std::string shown = target("blue");
-  ASSERT_TRUE(Load(Url("link.html", "<a href=\"" + shown +
-                                        "\" style=\"display:block;height:60px;background:red\">"
-                                        "x</a>"),
+  ASSERT_TRUE(Load(Url("link.html",
+                       "<a href=target.html style=\"display:block;height:60px;"
+                       "background:red\">x</a>"),
                    5, 5, kRed));
   Xdo(20, 20, "click 1");
   ASSERT_TRUE(Shows(5, 5, kBlue)) << "the link's target";
@@ -179,10 +152,7 @@ TEST_F(BrowserOverlayTest, CrashedBrowsersAndPagesComeBackUntilTheFourthCrashInA
                                                {false, "blue", kBlue, browserLine}}) {
     SCOPED_TRACE(++crashes);
     target(colour);
-    if (renderer)
-      ASSERT_TRUE(CorvaneTest::KillRenderers(browser->Process()));
-    else
-      kill(browser->Process(), SIGKILL);
+    ASSERT_TRUE(renderer ? browser->CrashPage() : kill(browser->Process(), SIGKILL) == 0);
     EXPECT_TRUE(Shows(5, 5, shows));
     EXPECT_TRUE(Shows(100, 80, kClear)) << "the page's background stays transparent";
     EXPECT_TRUE(log.Says(line)) << log.Text();
@@ -192,8 +162,8 @@ TEST_F(BrowserOverlayTest, CrashedBrowsersAndPagesComeBackUntilTheFourthCrashInA
   EXPECT_EQ(kBlue, At(5, 5));
   std::string errors;
   {
-    CorvaneTest::CapturedStderr stderrFile(scratch.Path() / "stderr.txt");
-    ASSERT_TRUE(CorvaneTest::KillRenderers(browser->Process()));
+    CapturedStderr stderrFile(scratch.Path() / "stderr.txt");
+    ASSERT_TRUE(browser->CrashPage());
     EXPECT_TRUE(Shows(5, 5, kClear)) << "given up: a transparent overlay";
     errors = stderrFile.Text();
   }

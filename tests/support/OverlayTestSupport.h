@@ -34,15 +34,11 @@ inline std::ostream& operator<<(std::ostream& out, const Bgra& c) {
   return out << "bgra(" << c.b << "," << c.g << "," << c.r << "," << c.a << ")";
 }
 
-namespace OverlayColours {  // page colours as the page texture holds them
-const Bgra kClear{0, 0, 0, 0}, kGreen{0, 255, 0, 255}, kRed{0, 0, 255, 255}, kBlue{255, 0, 0, 255};
-}  // namespace OverlayColours
-
 // A page element: an absolutely placed box of a colour, optionally with an id.
 inline std::string Box(int x, int y, int w, int h, const std::string& colour,
-                       const std::string& id = "", const std::string& position = "absolute") {
-  return "<div" + (id.empty() ? std::string() : " id=" + id) + " style=\"position:" + position +
-         ";left:" + std::to_string(x) + "px;top:" + std::to_string(y) +
+                       const std::string& id = "") {
+  return "<div" + (id.empty() ? std::string() : " id=" + id) +
+         " style=\"position:absolute;left:" + std::to_string(x) + "px;top:" + std::to_string(y) +
          "px;width:" + std::to_string(w) + "px;height:" + std::to_string(h) +
          "px;background:" + colour + "\"></div>";
 }
@@ -63,6 +59,11 @@ class PageBrowser : public CorvaneEngine::Browser {
     return value.wait_for(std::chrono::seconds(10)) == std::future_status::ready ? value.get() : "";
   }
   pid_t Process() const { return GetHeadlessBrowser()->ProcessId(); }
+  // Crashes the page's renderer, as a fault in the page would.
+  bool CrashPage() {
+    std::shared_ptr<CorvaneEngine::HeadlessView> page = client->ReadyBrowser();
+    return page && page->SendCommand("Page.crash", "{}") != 0;
+  }
   std::string TargetId() {
     std::shared_ptr<CorvaneEngine::HeadlessView> page = client->ReadyBrowser();
     return page ? page->TargetId() : "";
@@ -71,6 +72,10 @@ class PageBrowser : public CorvaneEngine::Browser {
 
 class BrowserOverlayTest : public GraphicsTest {
  protected:
+  // Page colours as the page texture holds them.
+  static constexpr Bgra kClear{0, 0, 0, 0}, kGreen{0, 255, 0, 255}, kRed{0, 0, 255, 255},
+      kBlue{255, 0, 0, 255};
+
   void SetUp() override {
     GraphicsTest::SetUp();
     if (HasFatalFailure()) return;
@@ -93,6 +98,11 @@ class BrowserOverlayTest : public GraphicsTest {
   std::string Url(const std::string& name, const std::string& body) {
     scratch.Write(name, "<!DOCTYPE html><html><body style=\"margin:0\">" + body + "</body>");
     return CorvaneEngine::FileURL(scratch.Path().c_str(), ("/" + name).c_str()).CStr();
+  }
+
+  // A page of tests/overlay/pages, as a page of the scratch folder.
+  std::string Fixture(const std::string& name) {
+    return Url(name, ReadFile(CORVANE_SOURCE_DIR "/tests/overlay/pages/" + name));
   }
 
   // The window's events, then the page texture's upload as a frame does it, then the texture as
@@ -124,6 +134,14 @@ class BrowserOverlayTest : public GraphicsTest {
 
   bool Shows(int x, int y, Bgra colour) {
     return FramesUntil([&] { return At(x, y) == colour; });
+  }
+
+  // Whether the page's expression comes to read `want` within 10 s.
+  ::testing::AssertionResult Reads(const std::string& expression, const std::string& want) {
+    std::string got;
+    if (FramesUntil([&] { return (got = browser->Evaluate(expression)) == want; }, 10))
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << expression << " gave\n" << got << "\nnot\n" << want;
   }
 
   // Once the browser is ready, loads the page and waits for its first picture.
@@ -178,43 +196,26 @@ inline std::vector<pid_t> DescendantProcesses(pid_t process) {
   return found;
 }
 
-// Kills the renderers among the browser's descendants (a renderer's command line has
-// "--type=renderer"); false when there was none.
-inline bool KillRenderers(pid_t browser) {
-  int killed = 0;
-  for (pid_t candidate : DescendantProcesses(browser))
-    if (ReadFile("/proc/" + std::to_string(candidate) + "/cmdline").find("--type=renderer") !=
-        std::string::npos)
-      killed += kill(candidate, SIGKILL) == 0;
-  return killed > 0;
-}
-
 // The local addresses ("0100007F:1F90": 127.0.0.1 port 8080, as /proc/net writes them) that the
 // browser and its children listen on for TCP, over IPv4 and IPv6.
 inline std::vector<std::string> ListeningAddresses(pid_t browser) {
-  std::set<std::string> sockets;
+  std::set<std::string> sockets;  // "socket:[inode]"
   std::vector<pid_t> processes = DescendantProcesses(browser);
   processes.push_back(browser);
-  for (pid_t process : processes) {
-    std::error_code ignored;
+  std::error_code ignored;
+  for (pid_t process : processes)
     for (const auto& fd :
-         std::filesystem::directory_iterator("/proc/" + std::to_string(process) + "/fd", ignored)) {
-      std::string target = std::filesystem::read_symlink(fd, ignored).string();
-      if (target.compare(0, 8, "socket:[") == 0)
-        sockets.insert(target.substr(8, target.size() - 9));
-    }
-  }
+         std::filesystem::directory_iterator("/proc/" + std::to_string(process) + "/fd", ignored))
+      sockets.insert(std::filesystem::read_symlink(fd, ignored).string());
   std::vector<std::string> addresses;
   for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
     std::istringstream lines(ReadFile(table));
-    std::string line, slot, local, remote, state, skip, inode;
+    std::string line, local, state, inode, _;
     std::getline(lines, line);  // the heading
-    while (lines >> slot >> local >> remote >> state) {
-      for (int i = 0; i < 5; ++i) lines >> skip;  // queues, timer, retransmits, uid, timeout
-      lines >> inode;
-      std::getline(lines, line);
-      if (state == "0A" && sockets.count(inode)) addresses.push_back(local);  // 0A: listening
-    }
+    // slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode; 0A: listening
+    while (lines >> _ >> local >> _ >> state >> _ >> _ >> _ >> _ >> _ >> inode &&
+           std::getline(lines, line))
+      if (state == "0A" && sockets.count("socket:[" + inode + "]")) addresses.push_back(local);
   }
   return addresses;
 }
