@@ -1,7 +1,8 @@
-// The browser process's life: a missing, non-executable or dying browser (one that never showed
-// its page; a browser that dies later is started again) gives one log line and one message on
-// standard error with its reason while the overlay stays usable (every operation dropped); the
-// browser never outlives the game, also when the game is killed with SIGKILL.
+// The browser process's life: a missing, non-executable, silent or dying browser (one that never
+// showed its page; a browser that dies later is started again) gives one log line and one message
+// on standard error with its reason while the overlay stays usable (every operation dropped); a
+// silent one is ended with what it started; the browser never outlives the game, also when the
+// game is killed with SIGKILL.
 #include <sys/prctl.h>
 
 #include "OverlayTestSupport.h"
@@ -16,11 +17,14 @@ TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayS
   setenv("TMPDIR", temp.c_str(), 1);
   const std::string dying = scratch.Write("dying browser", "#!/bin/sh\nexit 3\n").string();
   const std::string plain = scratch.Write("plain file", "#!/bin/sh\nexit 0\n").string();
-  chmod(dying.c_str(), 0755);
+  // Never answers, and leaves a process of its own behind when only the shell is ended.
+  const std::string silent = scratch.Write("silent browser", "#!/bin/sh\nsleep 600 &\nwait\n");
+  chmod(dying.c_str(), 0755), chmod(silent.c_str(), 0755);
   using Case = std::pair<std::string, std::string>;  // the browser, the reason told
   for (auto [binary, reason] :
        {Case{"/nonexistent/chromium", "/nonexistent/chromium: No such file or directory"},
-        Case{plain, plain + ": Permission denied"}, Case{dying, "the browser process ended"}}) {
+        Case{plain, plain + ": Permission denied"}, Case{dying, "the browser process ended"},
+        Case{silent, silent + " did not answer within 10 s; it was ended"}}) {
     SCOPED_TRACE(binary);
     setenv("CORVANE_BROWSER", binary.c_str(), 1);
     CapturedLog log;
@@ -29,6 +33,12 @@ TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayS
       CapturedStderr capture(scratch.Path() / "stderr.txt");
       Browser browser;
       browser.Initialize();
+      std::vector<pid_t> helpers;  // the silent one's, ended with it
+      ASSERT_TRUE(binary != silent || WaitUntil([&] {
+                    return !(helpers =
+                                 DescendantProcesses(browser.GetHeadlessBrowser()->ProcessId()))
+                                .empty();
+                  }));
       // The log line comes first; the standard error line tells that the report is complete.
       EXPECT_TRUE(WaitUntil([&] { return capture.Says("The HTML overlay stays empty"); }));
       // Every operation is a harmless no-op now.
@@ -36,6 +46,7 @@ TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayS
       browser.KeyUp('a'), browser.CharInput('a', 0), browser.MouseMove(1, 2);
       browser.MouseDown(1, 1, 2), browser.MouseUp(1, 2, 1), browser.MouseDown(4, 1, 2);
       EXPECT_FALSE(browser.IsReady());
+      for (pid_t helper : helpers) EXPECT_TRUE(WaitUntil([&] { return !Alive(helper); }));
       browser.Shutdown();
       errors = capture.Text();
     }
@@ -43,7 +54,7 @@ TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayS
     EXPECT_EQ(0u, log.Lines()[0].find("ERROR: Browser: ")) << log.Text();
     EXPECT_EQ(1, std::count(errors.begin(), errors.end(), '\n')) << errors;
     EXPECT_NE(std::string::npos, errors.find(reason)) << errors;
-    // Only .keep is left: the profile folder was removed (no browser ran to make others).
+    // Only .keep is left: the profile folder was removed (no real browser ran to make others).
     EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(temp), {}));
   }
   unsetenv("CORVANE_BROWSER");
