@@ -1,136 +1,249 @@
-// The pieces of the overlay that need no browser: the key translation table and modifier bits,
-// and the decoding of the browser's screencast frames (base64, PNG, premultiplied alpha).
+// Input into the overlay against the real headless Chromium, with real X input from xdotool:
+// keys arrive with a desktop Chromium's key, code and keyCode, type their text once and repeat
+// while held; clicks, double clicks and the wheel arrive as a browser sends them; leaving the
+// window ends the hover; a select's list picks by mouse and keys; typing into the page stays out
+// of the game; the window's X cursor (read back with XFixes) takes the page's CSS cursor.
 #include <SDL_keysym.h>
-#include <gtest/gtest.h>
-#include <png.h>
 
-#include <cstring>
-#include <string>
-#include <vector>
+#include <algorithm>
+#include <map>
 
-#include "PngWriter.h"
-#include "overlay/KeyTranslation.h"
-#include "overlay/PageImageDecoder.h"
+#include "OverlayTestSupport.h"
+#include "presentation/BasicKeyboard.h"
+#include "presentation/InputSystem_SDL.h"
+#include "presentation/MouseSystem_SDL.h"
 
-using CorvaneEngine::KeyTranslation;
-using CorvaneEngine::PageImageDecoder;
+// Last: X's headers define None and Bool, which other headers use as names.
+#include <X11/Xlib.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/Xfixes.h>
 
-TEST(KeyTranslation, KeysBecomeVirtualKeysAndModifiersTheBrowsersBits) {
-  // Letters go as 65-90 (97-122 would be the keypad's keys); keys without a code give 0, and
-  // symbols outside the table pass unchanged.
-  const int table[][2] = {{SDLK_a, 65},           {SDLK_z, 90},      {SDLK_QUOTE, 222},
-                          {SDLK_DELETE, 46},      {SDLK_LSHIFT, 16}, {SDLK_RCTRL, 17},
-                          {SDLK_KP0, 96},         {SDLK_F15, 126},   {SDLK_EXCLAIM, 0},
-                          {SDLK_LAST, SDLK_LAST}, {-1, -1}};
-  for (const auto& pair : table) EXPECT_EQ(pair[1], KeyTranslation::Translate(pair[0])) << pair[0];
-  const unsigned modifiers[][2] = {
-      {KMOD_NUM | KMOD_CAPS, 0}, {KMOD_RALT, 1},
-      {KMOD_LCTRL, 2},           {KMOD_RMETA, 4},
-      {KMOD_LSHIFT, 8},          {KMOD_LALT | KMOD_RCTRL | KMOD_LMETA | KMOD_RSHIFT, 15}};
-  for (const auto& pair : modifiers)
-    EXPECT_EQ(pair[1], KeyTranslation::Modifiers(pair[0])) << pair[0];
+using namespace CorvaneTest;
+
+using BrowserInputTest = BrowserOverlayTest;
+
+TEST_F(BrowserInputTest, KeysArriveAsADesktopChromiumOnAUsKeyboardReportsThemAndRepeat) {
+  ASSERT_TRUE(Load(Fixture("keys.html"), 0, 0, kRed));  // a focused text field; keys logged
+  // Typed with xdotool on the window, so that SDL's symbols, characters and X keycodes are real;
+  // each row: the keys, then the events of a desktop Chromium (its US layout; xdotool lets Shift
+  // go first). The keypad first with NumLock off: the editing keys it stands for.
+  for (std::string row :
+       {"a d|a|KeyA|65|0 p|a|KeyA|97 u|a|KeyA|65|0",
+        "shift+a d|Shift|ShiftLeft|16|1 d|A|KeyA|65|0 p|A|KeyA|65 u|Shift|ShiftLeft|16|1 "
+        "u|a|KeyA|65|0",
+        "shift+1 d|Shift|ShiftLeft|16|1 d|!|Digit1|49|0 p|!|Digit1|33 u|Shift|ShiftLeft|16|1 "
+        "u|1|Digit1|49|0",
+        "semicolon d|;|Semicolon|186|0 p|;|Semicolon|59 u|;|Semicolon|186|0",
+        "space d| |Space|32|0 p| |Space|32 u| |Space|32|0", "F1 d|F1|F1|112|0 u|F1|F1|112|0",
+        "Return d|Enter|Enter|13|0 p|Enter|Enter|13 u|Enter|Enter|13|0",
+        "BackSpace d|Backspace|Backspace|8|0 u|Backspace|Backspace|8|0",
+        "Up d|ArrowUp|ArrowUp|38|0 u|ArrowUp|ArrowUp|38|0",
+        "Control_L d|Control|ControlLeft|17|1 u|Control|ControlLeft|17|1",
+        "KP_Home d|Home|Numpad7|36|3 u|Home|Numpad7|36|3",
+        "KP_Divide d|/|NumpadDivide|111|3 p|/|NumpadDivide|47 u|/|NumpadDivide|111|3",
+        "Num_Lock d|NumLock|NumLock|144|0 u|NumLock|NumLock|144|0",
+        "KP_Home d|7|Numpad7|103|3 p|7|Numpad7|55 u|7|Numpad7|103|3",
+        "Num_Lock d|NumLock|NumLock|144|0 u|NumLock|NumLock|144|0"}) {
+    browser->Evaluate("log=[],''");
+    Xdo(100, 100, "key --delay 30 " + row.substr(0, row.find(' ')));
+    EXPECT_TRUE(Reads("log.join(' ')", row.substr(row.find(' ') + 1)));
+  }
+  // Through the Browser's operations: a right-hand modifier (xdotool also presses the left one
+  // for it), and another layout (German), where the physical key Y types "z" and the key right
+  // of L types "ä", which has no key code of its own and reports the US key at its place.
+  for (auto [symbol, character, scancode, events] :
+       {std::tuple{SDLK_RSUPER, 0u, 134, "d|Meta|MetaRight|92|2 u|Meta|MetaRight|92|2"},
+        {SDLK_z, 'z', 29, "d|z|KeyY|90|0 p|z|KeyY|122 u|z|KeyY|90|0"},
+        {SDLK_WORLD_68, 0xE4u, 48,
+         "d|\xC3\xA4|Quote|222|0 p|\xC3\xA4|Quote|228 u|\xC3\xA4|Quote|222|0"}}) {
+    browser->Evaluate("log=[],''");
+    browser->KeyDown(symbol, 0, character, scancode);
+    browser->KeyUp(symbol, 0, scancode);
+    EXPECT_TRUE(Reads("log.join(' ')", events)) << symbol;
+  }
+
+  // Text is typed once and Delete deletes; a held Backspace deletes on: one press, then repeats.
+  browser->Evaluate("i.value='',''");
+  Xdo(100, 100, "type --delay 30 abcdefgh");
+  EXPECT_TRUE(Reads("i.value", "abcdefgh"));
+  Xdo(100, 100, "key --delay 30 Home Delete Delete End");
+  EXPECT_TRUE(Reads("i.value", "cdefgh"));
+  browser->Evaluate("log=[],''");
+  Xdo(100, 100, "keydown BackSpace");
+  EXPECT_TRUE(Reads("i.value", ""));
+  Xdo(100, 100, "keyup BackSpace");
+  // Key-downs of Backspace only: one that is not a repeat, then five or more repeats.
+  EXPECT_TRUE(
+      Reads("var d=log.filter(e=>e[0]=='d');''+(d.length>5&&d.every((e,n)=>e=="
+            "'d|Backspace|Backspace|8|0'+(n?'|r':'')))",
+            "true"));
 }
 
-TEST(PageImageDecoder, Base64PngAndPremultipliedAlphaComeOutStraightBgraRowsFromTheTop) {
-  std::vector<uint8_t> bytes;
-  for (auto [text, decoded] :
-       {std::pair{"TWFu", "Man"}, {"TWE=", "Ma"}, {"TQ==", "M"}, {"/+8=", "\xFF\xEF"}}) {
-    ASSERT_TRUE(PageImageDecoder::DecodeBase64(text, 4, bytes)) << text;
-    EXPECT_EQ(decoded, std::string(bytes.begin(), bytes.end()));
+TEST_F(BrowserInputTest, ClicksTheWheelHoverAndSelectsWorkAsInABrowser) {
+  ASSERT_TRUE(Load(Fixture("mouse.html"), 5, 5, kRed));
+  Xdo(30, 10, "click --repeat 2 --delay 80 1");
+  EXPECT_TRUE(Reads("ev.join()",
+                    "mousedown@d,mouseup@d,click1@d,mousedown@d,mouseup@d,click2@d,"
+                    "dblclick@d"));
+  // One notch at a time (the browser may merge wheel events that queue up): down 50 pixels and
+  // back, with wheel events only.
+  browser->Evaluate("ev=[],''");
+  Xdo(60, 10, "click 5");
+  EXPECT_TRUE(Reads("ev.join()+' '+scrollY", "wheel1@w 50"));
+  Xdo(60, 10, "click 4");
+  EXPECT_TRUE(Reads("ev.join()+' '+scrollY", "wheel1@w,wheel-1@w 0"));
+  Xdo(90, 10);
+  EXPECT_TRUE(Reads("h.matches(':hover')+''", "true"));
+  Xdo(400, 300);  // out of the 160 x 120 window
+  EXPECT_TRUE(Reads("h.matches(':hover')+''", "false")) << "hover ended";
+
+  // A select's list opens in the page and picks with the mouse or the keys.
+  int pages = 0;
+  for (auto [value, keys] : {std::pair{"banana", ""},  // the mouse
+                             {"banana", "key --delay 50 Return Down Return"},
+                             {"cherry", "key --delay 50 space Down Down Return"}}) {
+    SCOPED_TRACE(*keys ? keys : "mouse");
+    ASSERT_TRUE(Load(Url("select" + std::to_string(++pages) + ".html",
+                         Box(150, 0, 10, 10, "red") +
+                             "<select id=s autofocus><option>apple<option>banana<option>cherry"
+                             "</select>"),
+                     155, 5, kRed));
+    if (*keys) {
+      Xdo(100, 100, keys);
+    } else {
+      Xdo(20, 10, "click 1");
+      std::string y;  // the middle of the second option, once the list shows
+      ASSERT_TRUE(FramesUntil([&] {
+        return !(y = browser->Evaluate("s.matches(':open')?(r=>r.top+r.height/2+'')("
+                                       "s.options[1].getBoundingClientRect()):''"))
+                    .empty();
+      }));
+      Xdo(20, std::atoi(y.c_str()), "click 1");
+    }
+    EXPECT_TRUE(Reads("s.value", value));
   }
-  EXPECT_FALSE(PageImageDecoder::DecodeBase64("TW\"u", 4, bytes));
-  EXPECT_FALSE(PageImageDecoder::DecodeBase64("TWFuT", 5, bytes));
-
-  // 2x2 RGBA: half red (premultiplied 128,0,0,128), opaque green / transparent, quarter white.
-  const char* rgba =
-      "iVBORw0KGgoAAAANSUhEUgAAAAIAAAACCAYAAABytg0kAAAAFElEQVR4nGNoYGBoYPgPhCDgAAQAJ/wD/+k5vMAAAAAA"
-      "SUVORK5CYII=";
-  PageImageDecoder decoder;
-  ASSERT_TRUE(decoder.Decode(rgba, std::strlen(rgba)));
-  ASSERT_EQ(2, decoder.Width());
-  ASSERT_EQ(2, decoder.Height());
-  const uint8_t expected[] = {0, 0, 255, 128, 0, 255, 0, 255, 0, 0, 0, 0, 255, 255, 255, 64};
-  EXPECT_EQ(0, std::memcmp(expected, decoder.Pixels(), sizeof expected));
-  // An opaque page comes as RGB: it gains full alpha and keeps its colours.
-  const char* rgb =
-      "iVBORw0KGgoAAAANSUhEUgAAAAIAAAABCAIAAAB7QOjdAAAAD0lEQVR4nGPgEpHTMLIBAAI3ANNbVlHYAAAAAElFTkSu"
-      "QmCC";
-  ASSERT_TRUE(decoder.Decode(rgb, std::strlen(rgb)));
-  const uint8_t opaque[] = {30, 20, 10, 255, 60, 50, 40, 255};
-  ASSERT_EQ(2, decoder.Width());
-  EXPECT_EQ(0, std::memcmp(opaque, decoder.Pixels(), sizeof opaque));
-  // A cut-off or non-PNG frame is refused, not half decoded.
-  EXPECT_FALSE(decoder.Decode(rgba, 60));
-  EXPECT_FALSE(decoder.Decode("TWFu", 4));
-
-  // Unpremultiplying rounds and never overflows.
-  uint8_t pixels[] = {1, 2, 3, 4, 200, 200, 200, 100, 255, 0, 10, 255, 9, 9, 9, 0};
-  PageImageDecoder::Unpremultiply(pixels, 4);
-  const uint8_t straight[] = {64, 128, 191, 4, 255, 255, 255, 100, 255, 0, 10, 255, 9, 9, 9, 0};
-  EXPECT_EQ(0, std::memcmp(straight, pixels, sizeof straight));
 }
 
-using CorvaneTest::Base64;
-using CorvaneTest::PngFile;
-
-TEST(PageImageDecoder, EveryRowFilterChunkingAndLayoutGivesTheSamePixels) {
-  constexpr int kWidth = 61, kHeight = 37;  // odd sizes: no row is a multiple of anything
-  uint32_t seed = 12345;
-  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
-  for (int colourType : {PNG_COLOR_TYPE_RGBA, PNG_COLOR_TYPE_RGB}) {
-    const int channels = colourType == PNG_COLOR_TYPE_RGBA ? 4 : 3;
-    // Gradients with noise, and alpha from 0 to 255.
-    std::vector<uint8_t> source(kWidth * kHeight * channels);
-    std::vector<uint8_t> expected(kWidth * kHeight * 4);
-    for (int i = 0; i < kWidth * kHeight; ++i) {
-      uint8_t* in = &source[i * channels];
-      uint8_t alpha = channels == 4 ? static_cast<uint8_t>(i % 7 == 0 ? 0 : 255 - i % 200) : 255;
-      for (int c = 0; c < 3; ++c) {
-        // The lower half is a few levels only, where the predictor's ties decide.
-        uint32_t value = i / kWidth < kHeight / 2
-                             ? (i % kWidth * (c + 1) + i / kWidth * 3 + next() % 9) % 256
-                             : next() % 3 * 100;
-        in[c] = static_cast<uint8_t>(value * alpha / 255);  // premultiplied, as the browser sends
-      }
-      if (channels == 4) in[3] = alpha;
-      const uint8_t bgra[4] = {in[2], in[1], in[0], alpha};
-      std::memcpy(&expected[i * 4], bgra, 4);
-    }
-    PageImageDecoder::Unpremultiply(expected.data(), kWidth * kHeight);
-
-    const int filterSets[] = {PNG_FILTER_NONE, PNG_FILTER_SUB,   PNG_FILTER_UP,
-                              PNG_FILTER_AVG,  PNG_FILTER_PAETH, PNG_ALL_FILTERS};
-    PageImageDecoder decoder;
-    for (bool interlaced : {false, true}) {
-      for (int filters : filterSets) {
-        SCOPED_TRACE(testing::Message() << "channels " << channels << ", filters " << filters
-                                        << (interlaced ? ", interlaced" : ""));
-        std::vector<uint8_t> file =
-            PngFile(source, kWidth, kHeight, colourType, filters, interlaced, 1000);
-        std::string text = Base64(file);
-        ASSERT_TRUE(decoder.Decode(text.data(), text.size()));
-        ASSERT_EQ(kWidth, decoder.Width());
-        ASSERT_EQ(kHeight, decoder.Height());
-        EXPECT_EQ(0, std::memcmp(expected.data(), decoder.Pixels(), expected.size()));
-        if (interlaced) continue;  // libpng's path, which skips the checksums
-
-        // A damaged byte in the image data is refused, not shown.
-        std::string bytes(file.begin(), file.end());
-        size_t chunk = bytes.find("IDAT");
-        ASSERT_NE(std::string::npos, chunk);
-        file[chunk + 4 + (bytes[chunk - 1] & 0xFF) / 2] ^= 0x5A;  // within the first chunk's data
-        text = Base64(file);
-        EXPECT_FALSE(decoder.Decode(text.data(), text.size()));
-      }
-      // The same data under a header claiming 16384 x 16384 pixels is refused before room is
-      // made for them, on either path.
-      std::vector<uint8_t> file = PngFile(source, kWidth, kHeight, colourType, 0, interlaced);
-      const uint8_t huge[8] = {0, 0, 0x40, 0, 0, 0, 0x40, 0};
-      std::memcpy(&file[16], huge, sizeof huge);  // IHDR's width and height
-      const std::string text = Base64(file);
-      PageImageDecoder fresh;
-      EXPECT_FALSE(fresh.Decode(text.data(), text.size()));
-      EXPECT_LT(fresh.KeptBytes(), 1u << 20);
-    }
+TEST_F(BrowserInputTest, TypingAndPointingInThePageCanStayOutOfTheGame) {
+  auto* input = new CorvaneEngine::InputSystem_SDL();
+  engine->AddSystem(input);
+  engine->running = true;
+  auto gameFramesUntil = [&](const std::function<bool()>& condition) {
+    return FramesUntil([&] { return input->Update(0.0), condition(); });
+  };
+  ASSERT_TRUE(Load(Fixture("focus.html"), 155, 5, kRed));
+  browser->KeepTypingFromGame(true);
+  for (auto [x, y, editable] : {std::tuple{10, 30, true},  // textarea
+                                {110, 58, false},          // button
+                                {10, 55, true},            // contenteditable
+                                {10, 80, false},           // read-only input
+                                {10, 5, true}}) {          // text input
+    Xdo(x, y, "click 1");
+    EXPECT_TRUE(gameFramesUntil([&] { return browser->HasEditableFocus() == editable; }))
+        << x << "," << y;
   }
+  for (auto [x, y, drawn] : {std::tuple{10, 5, true}, {130, 100, false}, {155, 5, true}}) {
+    Xdo(x, y);
+    EXPECT_TRUE(gameFramesUntil([&] { return browser->IsPointerOverPage() == drawn; }))
+        << x << "," << y;
+  }
+  // A space typed into the focused field reaches it, and the game never sees it.
+  CorvaneEngine::BasicKeyboard* keyboard = CorvaneEngine::BasicKeyboard::instance;
+  bool gameSawSpace = false;
+  Xdo(10, 5, "keydown space");
+  EXPECT_TRUE(gameFramesUntil([&] {
+    gameSawSpace = gameSawSpace || keyboard->IsDown(CorvaneEngine::KeySpace);
+    return keyboard->IsPhysicallyDown(CorvaneEngine::KeySpace) &&
+           browser->Evaluate("t.value") == " ";
+  }));
+  EXPECT_FALSE(gameSawSpace);
+  Xdo(10, 5, "keyup space");
+  Xdo(10, 5, "keydown alt+F4");
+  EXPECT_TRUE(gameFramesUntil([&] { return !engine->running; })) << "Alt+F4 still ends the game";
+  Xdo(10, 5, "keyup alt+F4");
+  browser->LoadURL(Url("empty.html", "").c_str());
+  EXPECT_TRUE(gameFramesUntil([&] { return !browser->HasEditableFocus(); })) << "a new document";
+}
+
+namespace {
+
+// The pointer's image as the X server shows it: size, hot spot, then the pixels.
+using CursorImage = std::vector<unsigned long>;
+CursorImage Read(Display* display) {
+  CursorImage image;
+  if (XFixesCursorImage* got = XFixesGetCursorImage(display)) {
+    image = {got->width, got->height, got->xhot, got->yhot};
+    image.insert(image.end(), got->pixels, got->pixels + got->width * got->height);
+    XFree(got);
+  }
+  return image;
+}
+bool Blank(const CursorImage& image) {
+  return image.size() > 4 &&
+         std::all_of(image.begin() + 4, image.end(), [](unsigned long p) { return p >> 24 == 0; });
+}
+
+// What the pointer looks like over the root window (off the game's window) while it shows
+// each cursor-font glyph in turn. The server changes the image a moment after the pointer
+// entered; each glyph looks different from the one before, so the wait ends when it changed.
+std::map<int, CursorImage> References(Display* display, std::vector<int> glyphs) {
+  std::map<int, CursorImage> images;
+  CursorImage previous = Read(display);
+  const Window root = DefaultRootWindow(display);
+  XWarpPointer(display, None, root, 0, 0, 0, 0, 600, 400);
+  glyphs.push_back(XC_plus);  // the resting cell's
+  for (int glyph : glyphs) {
+    if (glyph < 0 || images.count(glyph)) continue;
+    Cursor cursor = XCreateFontCursor(display, glyph);
+    XDefineCursor(display, root, cursor);
+    XSync(display, False);
+    CursorImage& image = images[glyph];
+    CorvaneTest::WaitUntil([&] { return !Blank(image = Read(display)) && image != previous; });
+    previous = image;
+    XFreeCursor(display, cursor);
+  }
+  XUndefineCursor(display, root);
+  XSync(display, False);
+  return images;
+}
+
+}  // namespace
+
+TEST_F(BrowserInputTest, ThePointerTakesTheShapeOfThePageCursorUnlessTheGameHidIt) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(nullptr, display);
+  std::unique_ptr<Display, int (*)(Display*)> closer(display, XCloseDisplay);
+  int event, error;
+  ASSERT_TRUE(XFixesQueryExtension(display, &event, &error));
+  // The glyph of X's cursor font that the pointer shows over each cell of the page (-1: none).
+  const std::vector<int> glyphs{XC_left_ptr, XC_hand2,  XC_xterm, XC_crosshair,
+                                XC_fleur,    XC_circle, XC_watch, XC_top_side,
+                                -1,          XC_hand2,  XC_xterm};
+  auto x = [](size_t i) { return static_cast<int>(i % 8) * 20; };
+  auto y = [](size_t i) { return 10 + static_cast<int>(i / 8) * 20; };
+  std::map<int, CursorImage> references = References(display, glyphs);
+  ASSERT_TRUE(Load(Fixture("cursors.html"), 2, 2, kRed));
+  auto showsOn = [&](int atX, int atY, int glyph) {
+    Xdo(atX, atY);
+    return FramesUntil([&] {
+      CursorImage shown = Read(display);
+      return glyph < 0 ? Blank(shown) : shown == references[glyph];
+    });
+  };
+  for (size_t i = 0; i < glyphs.size(); ++i) {
+    ASSERT_TRUE(showsOn(150, 110, XC_plus));
+    EXPECT_TRUE(showsOn(x(i) + 6, y(i) + 10, glyphs[i]))
+        << "cell " << i;  // on a text's first glyph
+  }
+  // A pointer the game hid stays hidden over the crosshair box, and comes back in its shape.
+  ASSERT_TRUE(showsOn(150, 110, XC_plus));
+  CorvaneEngine::MouseSystem_SDL mouse;
+  mouse.HideCursor();
+  Xdo(x(3) + 6, y(3) + 10);
+  ASSERT_TRUE(FramesUntil(
+      [&] { return browser->GetPointerShape() == CorvaneEngine::PointerShape::Crosshair; }));
+  Frame();  // the frame in which the shape reaches the window
+  EXPECT_TRUE(Blank(Read(display)));
+  mouse.ShowCursor();
+  EXPECT_TRUE(FramesUntil([&] { return Read(display) == references[XC_crosshair]; }));
 }

@@ -4,31 +4,24 @@
 #pragma once
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
+#include <signal.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <fstream>
-#include <functional>
-#include <mutex>
+#include <future>
 #include <nlohmann/json.hpp>
 #include <ostream>
-#include <thread>
+#include <set>
+#include <sstream>
 
 #include "GraphicsTestSupport.h"
-#include "core/OutputStream.h"
 #include "overlay/Browser.h"
 #include "overlay/BrowserClient.h"
 #include "overlay/FileURL.h"
+#include "overlay/HeadlessBrowser.h"
 #include "overlay/HeadlessView.h"
 #include "presentation/DynamicTexture_GL.h"
 
 namespace CorvaneTest {
-
-using CorvaneEngine::Browser;
-using CorvaneEngine::GraphicsSystem_GL;
 
 struct Bgra {
   int b, g, r, a;
@@ -41,60 +34,62 @@ inline std::ostream& operator<<(std::ostream& out, const Bgra& c) {
   return out << "bgra(" << c.b << "," << c.g << "," << c.r << "," << c.a << ")";
 }
 
-namespace OverlayColours {  // page colours as the page texture holds them
-const Bgra kClear{0, 0, 0, 0};
-const Bgra kGreen{0, 255, 0, 255};
-const Bgra kRed{0, 0, 255, 255};
-const Bgra kBlue{255, 0, 0, 255};
-}  // namespace OverlayColours
-
 // A page element: an absolutely placed box of a colour, optionally with an id.
 inline std::string Box(int x, int y, int w, int h, const std::string& colour,
-                       const std::string& id = "", const std::string& position = "absolute") {
-  return "<div" + (id.empty() ? std::string() : " id=" + id) + " style=\"position:" + position +
-         ";left:" + std::to_string(x) + "px;top:" + std::to_string(y) +
+                       const std::string& id = "") {
+  return "<div" + (id.empty() ? std::string() : " id=" + id) +
+         " style=\"position:absolute;left:" + std::to_string(x) + "px;top:" + std::to_string(y) +
          "px;width:" + std::to_string(w) + "px;height:" + std::to_string(h) +
          "px;background:" + colour + "\"></div>";
 }
 
 // The overlay with its page in reach, so tests can read what the page recorded.
-class PageBrowser : public Browser {
+class PageBrowser : public CorvaneEngine::Browser {
  public:
   // The value of a script expression in the page ("" when there is no answer within 10 s).
   std::string Evaluate(const std::string& expression) {
     std::shared_ptr<CorvaneEngine::HeadlessView> page = client->ReadyBrowser();
     if (!page) return "";
-    auto answer = std::make_shared<std::pair<bool, std::string>>();
-    auto mutex = std::make_shared<std::mutex>();
-    auto answered = std::make_shared<std::condition_variable>();
+    auto answer = std::make_shared<std::promise<std::string>>();
+    std::future<std::string> value = answer->get_future();
     nlohmann::json params{{"expression", expression}, {"returnByValue", true}};
-    page->SendCommand("Runtime.evaluate", params.dump(), [=](const nlohmann::json& reply) {
-      std::lock_guard<std::mutex> guard(*mutex);
-      *answer = {true, reply["result"]["result"].value("value", "")};
-      answered->notify_all();
+    page->SendCommand("Runtime.evaluate", params.dump(), [answer](const nlohmann::json& reply) {
+      answer->set_value(reply["result"]["result"].value("value", ""));
     });
-    std::unique_lock<std::mutex> guard(*mutex);
-    answered->wait_for(guard, std::chrono::seconds(10), [&] { return answer->first; });
-    return answer->second;
+    return value.wait_for(std::chrono::seconds(10)) == std::future_status::ready ? value.get() : "";
+  }
+  pid_t Process() const { return GetHeadlessBrowser()->ProcessId(); }
+  // Crashes the page's renderer, as a fault in the page would.
+  bool CrashPage() {
+    std::shared_ptr<CorvaneEngine::HeadlessView> page = client->ReadyBrowser();
+    return page && page->SendCommand("Page.crash", "{}") != 0;
+  }
+  std::string TargetId() {
+    std::shared_ptr<CorvaneEngine::HeadlessView> page = client->ReadyBrowser();
+    return page ? page->TargetId() : "";
   }
 };
 
 class BrowserOverlayTest : public GraphicsTest {
  protected:
+  // Page colours as the page texture holds them.
+  static constexpr Bgra kClear{0, 0, 0, 0}, kGreen{0, 255, 0, 255}, kRed{0, 0, 255, 255},
+      kBlue{255, 0, 0, 255};
+
   void SetUp() override {
     GraphicsTest::SetUp();
     if (HasFatalFailure()) return;
     // The browser's profile, and the empty page it starts on, go where a path needs escaping.
     setenv("TMPDIR", scratch.Write("temp #1/.keep", "").parent_path().c_str(), 1);
     browser = new PageBrowser();
-    Browser::instance = browser;
+    CorvaneEngine::Browser::instance = browser;
     engine->AddSystem(browser);
   }
 
   void TearDown() override {
     GraphicsTest::TearDown();  // shuts down and deletes the browser with the other Systems
     unsetenv("TMPDIR");
-    EXPECT_EQ(nullptr, Browser::instance);
+    EXPECT_EQ(nullptr, CorvaneEngine::Browser::instance);
   }
 
   // A page of that body in the scratch folder. Its URL is percent-encoded: written raw into a
@@ -105,6 +100,11 @@ class BrowserOverlayTest : public GraphicsTest {
     return CorvaneEngine::FileURL(scratch.Path().c_str(), ("/" + name).c_str()).CStr();
   }
 
+  // A page of tests/overlay/pages, as a page of the scratch folder.
+  std::string Fixture(const std::string& name) {
+    return Url(name, ReadFile(CORVANE_SOURCE_DIR "/tests/overlay/pages/" + name));
+  }
+
   // The window's events, then the page texture's upload as a frame does it, then the texture as
   // the GL holds it. (No drawing or swapping: the page texture alone is under test.)
   void Frame() {
@@ -112,7 +112,7 @@ class BrowserOverlayTest : public GraphicsTest {
     auto now = std::chrono::steady_clock::now();
     browser->Update(std::chrono::duration<double>(now - lastFrame).count());
     lastFrame = now;
-    CorvaneEngine::DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
+    CorvaneEngine::DynamicTexture_GL* page = CorvaneEngine::GraphicsSystem_GL::browserTexture;
     page->Upload();
     width = page->width;
     height = page->height;
@@ -129,16 +129,19 @@ class BrowserOverlayTest : public GraphicsTest {
 
   // Runs frames until the condition holds (false after a generous limit).
   bool FramesUntil(const std::function<bool()>& condition, int seconds = 20) {
-    return WaitUntil(
-        [&] {
-          Frame();
-          return condition();
-        },
-        seconds);
+    return WaitUntil([&] { return Frame(), condition(); }, seconds);
   }
 
   bool Shows(int x, int y, Bgra colour) {
     return FramesUntil([&] { return At(x, y) == colour; });
+  }
+
+  // Whether the page's expression comes to read `want` within 10 s.
+  ::testing::AssertionResult Reads(const std::string& expression, const std::string& want) {
+    std::string got;
+    if (FramesUntil([&] { return (got = browser->Evaluate(expression)) == want; }, 10))
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << expression << " gave\n" << got << "\nnot\n" << want;
   }
 
   // Once the browser is ready, loads the page and waits for its first picture.
@@ -149,7 +152,7 @@ class BrowserOverlayTest : public GraphicsTest {
   }
 
   // Points at (x, y) first: the keyboard focus follows the pointer on a bare X server.
-  void Xdo(int x, int y, const std::string& arguments) {
+  void Xdo(int x, int y, const std::string& arguments = "") {
     std::string move = "mousemove --window " + std::to_string(window->GetWindowHandle()) + " " +
                        std::to_string(x) + " " + std::to_string(y) + " ";
     ASSERT_EQ(0, CorvaneTest::RunCommand("xdotool " + move + arguments)) << arguments;
@@ -161,36 +164,60 @@ class BrowserOverlayTest : public GraphicsTest {
   std::vector<uint8_t> pixels;
 };
 
-// Every process below `process` (the browser), children first.
+// A process's state letter and parent from /proc (false when it is gone).
+inline bool ProcessState(pid_t pid, char& state, int& parent) {
+  std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  size_t close = stat.rfind(')');
+  return close != std::string::npos &&
+         std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2;
+}
+inline bool Alive(pid_t pid) {
+  char state = 0;
+  int parent = 0;
+  return ProcessState(pid, state, parent) && state != 'Z';
+}
+
+// Every live process below `process` (the browser), parents first.
 inline std::vector<pid_t> DescendantProcesses(pid_t process) {
-  std::vector<pid_t> parents{process};
-  for (size_t next = 0; next < parents.size(); ++next) {
+  std::vector<pid_t> found{process};
+  for (size_t next = 0; next < found.size(); ++next) {
     DIR* proc = opendir("/proc");
     while (dirent* entry = proc ? readdir(proc) : nullptr) {
       pid_t candidate = static_cast<pid_t>(std::atoi(entry->d_name));
-      std::string stat =
-          candidate > 0 ? ReadFile("/proc/" + std::to_string(candidate) + "/stat") : std::string();
+      char state = 0;
       int parent = 0;
-      size_t close = stat.rfind(')');
-      if (close != std::string::npos &&
-          std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent) == 1 && parent == parents[next])
-        parents.push_back(candidate);
+      if (candidate > 0 && ProcessState(candidate, state, parent) && parent == found[next] &&
+          state != 'Z')
+        found.push_back(candidate);
     }
     if (proc) closedir(proc);
   }
-  parents.erase(parents.begin());
-  return parents;
+  found.erase(found.begin());
+  return found;
 }
 
-// The renderer processes among the descendants of `process` (the browser): a renderer's command
-// line has "--type=renderer".
-inline std::vector<pid_t> RendererProcesses(pid_t process) {
-  std::vector<pid_t> found;
-  for (pid_t candidate : DescendantProcesses(process)) {
-    std::string command = ReadFile("/proc/" + std::to_string(candidate) + "/cmdline");
-    if (command.find("--type=renderer") != std::string::npos) found.push_back(candidate);
+// The local addresses ("0100007F:1F90": 127.0.0.1 port 8080, as /proc/net writes them) that the
+// browser and its children listen on for TCP, over IPv4 and IPv6.
+inline std::vector<std::string> ListeningAddresses(pid_t browser) {
+  std::set<std::string> sockets;  // "socket:[inode]"
+  std::vector<pid_t> processes = DescendantProcesses(browser);
+  processes.push_back(browser);
+  std::error_code ignored;
+  for (pid_t process : processes)
+    for (const auto& fd :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(process) + "/fd", ignored))
+      sockets.insert(std::filesystem::read_symlink(fd, ignored).string());
+  std::vector<std::string> addresses;
+  for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+    std::istringstream lines(ReadFile(table));
+    std::string line, local, state, inode, _;
+    std::getline(lines, line);  // the heading
+    // slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode; 0A: listening
+    while (lines >> _ >> local >> _ >> state >> _ >> _ >> _ >> _ >> _ >> inode &&
+           std::getline(lines, line))
+      if (state == "0A" && sockets.count("socket:[" + inode + "]")) addresses.push_back(local);
   }
-  return found;
+  return addresses;
 }
 
 }  // namespace CorvaneTest
