@@ -3,6 +3,7 @@
 // file, links and permissions, and special files.
 #include "core/ConfigData.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -81,12 +82,11 @@ TEST_F(ConfigDataTest, FileValuesWinUnknownContentSurvivesAndMissingKeysAreTold)
         GetCapturedStderr());
     config.Save();
   }
-  std::string text = ReadFile(file);
-  for (const char* kept : {"<Amber_Lantern_Grove>", "<Width>640</Width>", "<Extra>keep me</Extra>",
-                           "<Mute>true</Mute>", "<Level>3</Level>"}) {
-    EXPECT_NE(std::string::npos, text.find(kept)) << kept << " in\n" << text;
-  }
-  EXPECT_EQ(std::string::npos, text.find("Depth"));  // Set never creates
+  using testing::HasSubstr;  // Set never creates
+  EXPECT_THAT(ReadFile(file),
+              testing::AllOf(HasSubstr("<Amber_Lantern_Grove>"), HasSubstr("<Width>640</Width>"),
+                             HasSubstr("<Extra>keep me</Extra>"), HasSubstr("<Mute>true</Mute>"),
+                             HasSubstr("<Level>3</Level>"), testing::Not(HasSubstr("Depth"))));
 }
 
 // A first run, and files whose values cannot be used, save exactly the defaults; a file that does
@@ -177,13 +177,10 @@ TEST_F(ConfigDataTest, SaveThatCannotWriteLeavesWhatWasThereAndSaysWhy) {
       return 0;
     });
     chmod(dir.Path().c_str(), 0755);
-    EXPECT_TRUE(outcome.ended);
-    EXPECT_EQ(0, outcome.code);
+    EXPECT_TRUE(outcome.ended && outcome.code == 0);
     EXPECT_EQ("./config.xml: could not save: " + c.error + "\n", outcome.errors);
     EXPECT_EQ(c.type, fs::symlink_status(file).type());
-    if (c.type == fs::file_type::regular) {
-      EXPECT_EQ(kSettings, ReadFile(file));
-    }
+    if (c.type == fs::file_type::regular) EXPECT_EQ(kSettings, ReadFile(file));
     EXPECT_EQ(1, Entries(dir.Path()));  // no temporary file left
     fs::remove(file);
   }
@@ -195,13 +192,10 @@ TEST_F(ConfigDataTest, SaveWritesThroughALinkAndKeepsThePermissions) {
   ASSERT_EQ(0, symlink("real settings/target é.xml", file.c_str()));
   DeclareAndSave(file);
   EXPECT_EQ("real settings/target é.xml", std::filesystem::read_symlink(file).string());
-  struct stat info;
-  ASSERT_EQ(0, stat(target.c_str(), &info));
-  EXPECT_EQ(0640u, info.st_mode & 07777);
+  EXPECT_EQ(std::filesystem::perms(0640), std::filesystem::status(target).permissions());
   // Read through the link (the file's width stays) and written through it (the height is new).
-  std::string saved = ReadFile(target);
-  EXPECT_NE(std::string::npos, saved.find("<Width>640</Width>")) << saved;
-  EXPECT_NE(std::string::npos, saved.find("<Height>720</Height>")) << saved;
+  EXPECT_THAT(ReadFile(target), testing::AllOf(testing::HasSubstr("<Width>640</Width>"),
+                                               testing::HasSubstr("<Height>720</Height>")));
   EXPECT_EQ(1, Entries(target.parent_path()));
 }
 

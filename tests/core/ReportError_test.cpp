@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -122,20 +124,15 @@ TEST(Log, SilentByDefaultAndLinesFromManyThreadsNeverInterleave) {
   std::ostringstream target;
   Log.Redirect(&target, 0);
   std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
+  for (int t = 0; t < 4; ++t)
     threads.emplace_back([t] {
       for (int i = 0; i < 500; ++i) Log << "thread " << t << " line " << i << " end" << std::endl;
     });
-  }
   for (auto& thread : threads) thread.join();
   Log.Redirect(nullptr, OutputStream::Silent);
-  std::istringstream lines(target.str());
-  int count = 0;
-  for (std::string line; std::getline(lines, line); ++count) {
-    ASSERT_EQ(0u, line.find("thread ")) << line;
-    ASSERT_EQ(line.size() - 4, line.rfind(" end")) << line;
-  }
-  EXPECT_EQ(2000, count);
+  const std::string text = target.str();  // every line whole: "thread" only at a start
+  EXPECT_EQ(2000, std::count(text.begin(), text.end(), '\n'));
+  EXPECT_FALSE(std::regex_search(text, std::regex("[^\n]thread|end[^\n]"))) << text;
 }
 
 // A fresh process reads CORVANE_LOG before its first line: this program, run again with only the
@@ -149,8 +146,7 @@ TEST(Log, EnvironmentMakesTheProgramLogSpeak) {
 }
 
 TEST(Log, DISABLED_WritesOneLine) {
-  Log << "WARNING: "
-      << "spoken" << std::endl;
+  Log << "WARNING: spoken" << std::endl;
 }
 
 }  // namespace

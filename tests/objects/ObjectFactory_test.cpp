@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "TestSupport.h"
 #include "objects/BaseSerializer.h"
@@ -47,13 +48,20 @@ class ObjectFactoryTest : public ::testing::Test {
     if (manager) manager->Shutdown();
   }
 
-  // Writes ./GameObjects/<file>, reads it and answers the log lines it caused.
-  Lines Load(const std::string& file, const std::string& xml) {
-    std::string path = "./GameObjects/" + file;
-    dir.Write(path, xml);
+  // Runs `work` and answers the log lines it caused, then what went to standard error.
+  static Lines Told(const std::function<void()>& work) {
     CorvaneTest::CapturedLog log;
-    factory->LoadObjectTypeFile(path.c_str());
-    return log.Lines();
+    testing::internal::CaptureStderr();
+    work();
+    Lines lines = log.Lines();
+    lines.push_back(testing::internal::GetCapturedStderr());
+    return lines;
+  }
+
+  // Writes ./GameObjects/<file>, reads it and answers what it told.
+  Lines Load(const std::string& file, const std::string& xml) {
+    dir.Write("GameObjects/" + file, xml);
+    return Told([&] { factory->LoadObjectTypeFile(("./GameObjects/" + file).c_str()); });
   }
 
   int deletions = 0;  // before the manager: its factory's prototypes report here when it goes
@@ -66,19 +74,17 @@ class ObjectFactoryTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ObjectFactoryTest, ComponentsAfterNameArePrototypesInOrderAndObjectsGetClones) {
-  testing::internal::CaptureStderr();
-  Lines log = Load("ship.xml",
-                   "<Ship><Alpha><Value>9</Value></Alpha><Scale><X>0.5e1</X></Scale>"
-                   "<Name>ship</Name><Alpha><Value>2</Value></Alpha><Scale><X>7</X></Scale>"
-                   "<alpha/><Alpha><Value>1</Value></Alpha></Ship>");
+  Lines told = Load("ship.xml",
+                    "<Ship><Alpha><Value>9</Value></Alpha><Scale><X>0.5e1</X></Scale>"
+                    "<Name>ship</Name><Alpha><Value>2</Value></Alpha><Scale><X>7</X></Scale>"
+                    "<alpha/><Alpha><Value>1</Value></Alpha></Ship>");
   // The component before "Name" is not read, and the author is told so.
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "./GameObjects/ship.xml: the element \"Alpha\" comes before \"Name\" and is not read; "
-            "component elements must follow \"Name\"\n");
-  const std::string file = " in file ./GameObjects/ship.xml";
-  EXPECT_EQ(log, (Lines{"ERROR: Could not find child: Y of Scale" + file,
-                        "ERROR: Could not find child: Z of Scale" + file,
-                        "ERROR: alpha is not a registered component type in ObjectFactory."}));
+  const std::string file = "./GameObjects/ship.xml";
+  EXPECT_EQ(told, (Lines{"ERROR: Could not find child: Y of Scale in file " + file,
+                         "ERROR: Could not find child: Z of Scale in file " + file,
+                         "ERROR: alpha is not a registered component type in ObjectFactory.",
+                         file + ": the element \"Alpha\" comes before \"Name\" and is not read; "
+                                "component elements must follow \"Name\"\n"}));
   ObjectType* type = factory->FindObjectType("ship");
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(std::vector<float>(type->scale, type->scale + 3), (std::vector<float>{5, 1, 1}));
@@ -96,17 +102,16 @@ TEST_F(ObjectFactoryTest, ComponentsAfterNameArePrototypesInOrderAndObjectsGetCl
 }
 
 TEST_F(ObjectFactoryTest, DuplicatesAndUnknownTypesAreToldAndTheFactoryOwnsItsPrototypes) {
-  EXPECT_EQ(Load("one.xml", "<T>" + kScale + "<Name>dup</Name>" + kAlpha + "</T>"), Lines{});
+  EXPECT_EQ(Load("one.xml", "<T>" + kScale + "<Name>dup</Name>" + kAlpha + "</T>"), Lines{""});
   EXPECT_EQ(Load("two.xml", "<T>" + kScale + "<Name>dup</Name>" + kAlpha + kAlpha + "</T>"),
-            Lines{"ERROR: Object of type dup already exists."});
+            (Lines{"ERROR: Object of type dup already exists.", ""}));
   EXPECT_EQ(factory->FindObjectType("dup")->components.size(), 1u);
   EXPECT_EQ(deletions, 2);  // the rejected type's prototypes
   EXPECT_EQ(factory->CreateObject("dup"), 0);
   EXPECT_EQ(factory->CreateObject("dup"), 1);
 
-  CorvaneTest::CapturedLog log;
-  EXPECT_EQ(factory->CreateObject("ghost"), -1);
-  EXPECT_EQ(log.Lines(), (Lines{"ERROR: There is no object of type ghost."}));
+  EXPECT_EQ(Told([&] { EXPECT_EQ(factory->CreateObject("ghost"), -1); }),
+            (Lines{"ERROR: There is no object of type ghost.", ""}));
 
   GOComponent* first = factory->FindComponentType("Alpha");
   factory->RegisterComponentType("Alpha", new Valued(&deletions));
@@ -119,17 +124,13 @@ TEST_F(ObjectFactoryTest, DuplicatesAndUnknownTypesAreToldAndTheFactoryOwnsItsPr
 }
 
 TEST_F(ObjectFactoryTest, FolderLoadingSkipsFoldersFifosAndBrokenFilesAndReadsTheRest) {
-  CorvaneTest::CapturedLog missing;
-  testing::internal::CaptureStderr();
-  factory->LoadObjectTypes("./GameObjects");
   // Started in the wrong folder: standard error names the folder and where it was looked for.
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "./GameObjects: no such folder in " + std::filesystem::current_path().string() +
-                ", so the game has no object types; start the game in the folder that holds its "
-                "GameObjects, art, textures and sound\n");
-  ASSERT_EQ(missing.Lines().size(), 1u);
-  EXPECT_EQ(
-      missing.Lines()[0].rfind("ERROR: Could not list the object type folder ./GameObjects: "), 0u);
+  EXPECT_EQ(Told([&] { factory->LoadObjectTypes("./GameObjects"); }),
+            (Lines{"ERROR: Could not list the object type folder ./GameObjects: No such file or "
+                   "directory",
+                   "./GameObjects: no such folder in " + std::filesystem::current_path().string() +
+                       ", so the game has no object types; start the game in the folder that "
+                       "holds its GameObjects, art, textures and sound\n"}));
 
   dir.Write("GameObjects/a.xml", "<T>" + kScale + "<Name>a</Name></T>");
   dir.Write("GameObjects/b.txt", "not XML <<<");
@@ -141,14 +142,12 @@ TEST_F(ObjectFactoryTest, FolderLoadingSkipsFoldersFifosAndBrokenFilesAndReadsTh
     return 0;
   });
   ASSERT_TRUE(outcome.ended);
-  CorvaneTest::CapturedLog log;
-  factory->LoadObjectTypes("./GameObjects/");  // the slash is not doubled
+  Lines lines = Told([&] { factory->LoadObjectTypes("./GameObjects/"); });  // slash not doubled
   EXPECT_NE(factory->FindObjectType("a"), nullptr);
   EXPECT_EQ(factory->FindObjectType("d")->components.size(), 1u);
   EXPECT_EQ(factory->FindObjectType("c"), nullptr);
-  Lines lines = log.Lines();  // in listing order, which the file system decides
-  std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines, (Lines{"ERROR: Could Not Open File: ./GameObjects/b.txt",
+  std::sort(lines.begin(), lines.end());  // in listing order, which the file system decides
+  EXPECT_EQ(lines, (Lines{"", "ERROR: Could Not Open File: ./GameObjects/b.txt",
                           "ERROR: Could Not Open File: ./GameObjects/pipe",
                           "WARNING: ./GameObjects/nested is a folder, not an object file."}));
 }

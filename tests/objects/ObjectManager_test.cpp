@@ -69,9 +69,7 @@ TEST(ObjectManager, FreedIdsAreReusedLastFreedFirstAndComponentsAreVisitedInOrde
                               "1a delete", "3 shutdown", "3 delete"}));
     for (int id : {1, -1, 4}) EXPECT_EQ(manager.GetObject(id), nullptr) << id;
 
-    EXPECT_EQ(ObjectManager::AddObject(new GameObject()), 3);
-    EXPECT_EQ(ObjectManager::AddObject(new GameObject()), 1);
-    EXPECT_EQ(ObjectManager::AddObject(new GameObject()), 4);
+    for (int id : {3, 1, 4}) EXPECT_EQ(ObjectManager::AddObject(new GameObject()), id);
 
     // Shut-down deletes all, ascending, without calling Shutdown.
     manager.QueueDestroy(2);
@@ -93,11 +91,11 @@ TEST(ObjectManager, InitializeSeesMinusOneAndObjectsAddedInThePassAreUpdatedInIt
     const int32_t parentId = ObjectManager::AddObject(parent);
     if (spawn == 2) manager.Update(0.25);
     // The new object, added from inside another's Initialize or Update, has a slot of its own.
-    auto* spawner = static_cast<RecordingComponent*>(parent->components[0]);
+    const int32_t spawnedId = static_cast<RecordingComponent*>(parent->components[0])->spawnedId;
     EXPECT_EQ(manager.GetObject(parentId), parent);
-    EXPECT_NE(parentId, spawner->spawnedId);
-    ASSERT_NE(manager.GetObject(spawner->spawnedId), nullptr);
-    EXPECT_EQ(manager.GetObject(spawner->spawnedId)->id, spawner->spawnedId);
+    EXPECT_NE(parentId, spawnedId);
+    ASSERT_NE(manager.GetObject(spawnedId), nullptr);
+    EXPECT_EQ(manager.GetObject(spawnedId)->id, spawnedId);
   }
   EXPECT_EQ(journal, (Lines{"spawner init -1", "spawner update 0.25", "spawned init -1",
                             "spawned update 0.25", "spawner init -1", "spawned init -1"}));
