@@ -1,6 +1,7 @@
 // ObjectFactory: reading object files (component order, the "Name" and "Scale" rules,
-// duplicates, unknown component types, unreadable entries), building objects from types, who
-// owns the prototypes, and the log line of each case, word for word.
+// duplicates, unknown component types, unreadable entries), building objects from types and from
+// their own records (GameObject's), who owns the prototypes, and the log line of each case, word
+// for word.
 #include "objects/ObjectFactory.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,8 @@
 #include "objects/GameObject.h"
 #include "objects/ObjectManager.h"
 #include "objects/ObjectType.h"
+#include "objects/XMLReader.h"
+#include "objects/XMLWriter.h"
 
 using namespace CorvaneEngine;
 using Lines = std::vector<std::string>;
@@ -108,10 +111,25 @@ TEST_F(ObjectFactoryTest, DuplicatesAndUnknownTypesAreToldAndTheFactoryOwnsItsPr
   EXPECT_EQ(factory->FindObjectType("dup")->components.size(), 1u);
   EXPECT_EQ(deletions, 2);  // the rejected type's prototypes
   EXPECT_EQ(factory->CreateObject("dup"), 0);
-  EXPECT_EQ(factory->CreateObject("dup"), 1);
-
-  EXPECT_EQ(Told([&] { EXPECT_EQ(factory->CreateObject("ghost"), -1); }),
-            (Lines{"ERROR: There is no object of type ghost.", ""}));
+  // An object's own record, written and read back: its name picks the type, its position stays.
+  GameObject written, ghost, *read = new GameObject();
+  written.name = "dup";
+  written.position[1] = -2.5f;
+  {
+    XMLWriter writer("record.xml", "Object");
+    written.Serialize(writer);
+  }
+  XMLReader reader("record.xml");
+  read->Serialize(reader);
+  EXPECT_EQ(read->id, 1);
+  EXPECT_EQ(std::vector<float>(read->position, read->position + 3),
+            (std::vector<float>{0, -2.5, 0}));
+  EXPECT_EQ(Told([&] {
+              EXPECT_EQ(factory->CreateObject("ghost"), -1);
+              EXPECT_EQ(factory->InitializeFromType(&ghost, "ghost"), -1);
+            }),
+            (Lines{"ERROR: There is no object of type ghost.",
+                   "ERROR: There is no object of type ghost.", ""}));
 
   GOComponent* first = factory->FindComponentType("Alpha");
   factory->RegisterComponentType("Alpha", new Valued(&deletions));
