@@ -115,12 +115,8 @@ TEST_F(ObjectFactoryTest, DuplicatesAndUnknownTypesAreToldAndTheFactoryOwnsItsPr
   GameObject written, ghost, *read = new GameObject();
   written.name = "dup";
   written.position[1] = -2.5f;
-  {
-    XMLWriter writer("record.xml", "Object");
-    written.Serialize(writer);
-  }
-  XMLReader reader("record.xml");
-  read->Serialize(reader);
+  written.Serialize(*std::make_unique<XMLWriter>("record.xml", "Object"));  // saved as it goes
+  read->Serialize(*std::make_unique<XMLReader>("record.xml"));
   EXPECT_EQ(read->id, 1);
   EXPECT_EQ(std::vector<float>(read->position, read->position + 3),
             (std::vector<float>{0, -2.5, 0}));

@@ -42,10 +42,7 @@ void SerializeAll(BaseSerializer& s, Values& v) {
 TEST_F(XMLSerializerTest, RoundTripOfEveryValueKind) {
   std::string file = PathOf("round.xml");
   Values written{-42, 1.5f, 0.000123456789, true, "two words", "v1"}, read;
-  {
-    XMLWriter writer(file.c_str(), "Root");
-    SerializeAll(writer, written);
-  }
+  SerializeAll(*std::make_unique<XMLWriter>(file.c_str(), "Root"), written);  // saved as it goes
   EXPECT_THAT(CorvaneTest::ReadFile(file),
               testing::AllOf(testing::StartsWith("<?xml version=\"1.0\"?>\n<Root version=\"v1\">"),
                              testing::HasSubstr("<Bool>True</Bool>"),
@@ -82,12 +79,9 @@ TEST_F(XMLSerializerTest, MessagesWordForWordAndTheCursorStays) {
   EXPECT_FALSE(reader.GoToParent());
   EXPECT_EQ(7, value);
   EXPECT_STREQ("unchanged", text.CStr());
-  {
-    XMLWriter writer(w.c_str(), "Root");
-    writer.GoToChild("Name");
-    EXPECT_FALSE(writer.GoToNextSibling());
-  }
-  { XMLWriter writer(unsavable.c_str(), "Root"); }
+  XMLWriter writer(w.c_str(), "Root");
+  EXPECT_FALSE(writer.GoToChild("Name") && writer.GoToNextSibling());
+  XMLWriter(unsavable.c_str(), "Root");  // saved as it goes
   XMLReader absent(missing.c_str());
   EXPECT_FALSE(absent.SerializeInt(&value) || absent.GoToFirstChild() || absent.GoToChild("X"));
   Lines lines = log.Lines();
