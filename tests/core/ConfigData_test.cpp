@@ -117,11 +117,8 @@ TEST_F(ConfigDataTest, DamagedFilesAreKeptBesideTheDefaultsThatReplaceThem) {
   std::vector<std::string> copies;
   for (const auto& [name, content, errors] : cases) {
     SCOPED_TRACE(name);
-    if (name == "first run") {
-      std::filesystem::remove(file);
-    } else {
-      dir.Write("config.xml", content);
-    }
+    std::filesystem::remove(file);
+    if (name != "first run") dir.Write("config.xml", content);
     CaptureStderr();
     DeclareAndSave(file);
     std::string copy = copies.empty() ? "" : "." + std::to_string(copies.size());
