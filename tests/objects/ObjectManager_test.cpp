@@ -13,54 +13,46 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-GameObject* Recorded(Lines* journal, std::initializer_list<const char*> labels, int spawn = 0);
+Lines journal;
 
-// Notes every call it receives in a journal, with the owner's id at Initialize. A spawner adds a
+// Notes every call it receives in the journal, with the owner's id at Initialize. A spawner adds a
 // recorded object to the manager once: during its Initialize (1) or its first Update (2).
-struct RecordingComponent : GOComponent {
-  RecordingComponent(std::string label, Lines* journal, int spawn)
-      : label(std::move(label)), journal(journal), spawn(spawn) {}
-  ~RecordingComponent() override { journal->push_back(label + " delete"); }
+struct Recorder : GOComponent {
+  Recorder(std::string label, int spawn) : label(std::move(label)), spawn(spawn) {}
+  ~Recorder() override { journal.push_back(label + " delete"); }
   void Initialize() override {
-    journal->push_back(label + " init " + std::to_string(owner->id));
-    if (spawn == 1) Spawn();
+    journal.push_back(label + " init " + std::to_string(owner->id));
+    Spawn(1);
   }
-  void Shutdown() override { journal->push_back(label + " shutdown"); }
+  void Shutdown() override { journal.push_back(label + " shutdown"); }
   void Update(double seconds) override {
-    journal->push_back(label + " update " + std::to_string(seconds).substr(0, 4));
-    if (spawn == 2) Spawn();
+    journal.push_back(label + " update " + std::to_string(seconds).substr(0, 4));
+    Spawn(2);
   }
-  void Spawn() {
-    spawn = 0;
-    spawnedId = ObjectManager::AddObject(Recorded(journal, {"spawned"}));
+  void Spawn(int when) {
+    if (spawn == when) spawn = 0, spawnedId = ObjectManager::AddObject(Object({"spawned"}));
+  }
+  // An object with one recorder per label, in label order.
+  static GameObject* Object(std::initializer_list<const char*> labels, int spawn = 0) {
+    auto* object = new GameObject();
+    for (const char* label : labels) object->components.push_back(new Recorder(label, spawn));
+    for (GOComponent* component : object->components) component->owner = object;
+    return object;
   }
   std::string label;
-  Lines* journal;
   int spawn;
   int32_t spawnedId = -1;
 };
-
-// An object with one recording component per label, in label order.
-GameObject* Recorded(Lines* journal, std::initializer_list<const char*> labels, int spawn) {
-  auto* object = new GameObject();
-  for (const char* label : labels) {
-    object->components.push_back(new RecordingComponent(label, journal, spawn));
-    object->components.back()->owner = object;
-  }
-  return object;
-}
 
 }  // namespace
 
 // Objects and their components are visited in order; an object's components are deleted last
 // to first, after their Shutdown when the object is destroyed during the game.
 TEST(ObjectManager, FreedIdsAreReusedLastFreedFirstAndComponentsAreVisitedInOrder) {
-  Lines journal;
   {
     ObjectManager manager;
-    for (auto labels : {std::initializer_list<const char*>{"0"}, {"1a", "1b"}, {"2"}, {"3"}}) {
-      EXPECT_EQ(ObjectManager::AddObject(Recorded(&journal, labels)), labels.begin()[0][0] - '0');
-    }
+    for (auto labels : {std::initializer_list<const char*>{"0"}, {"1a", "1b"}, {"2"}, {"3"}})
+      EXPECT_EQ(ObjectManager::AddObject(Recorder::Object(labels)), labels.begin()[0][0] - '0');
     for (int id : {1, 3, 3, -1, 9}) manager.QueueDestroy(id);  // repeats and strays are skipped
     manager.Update(0.5);
     EXPECT_EQ(journal, (Lines{"0 init -1", "1a init -1", "1b init -1", "2 init -1", "3 init -1",
@@ -79,19 +71,18 @@ TEST(ObjectManager, FreedIdsAreReusedLastFreedFirstAndComponentsAreVisitedInOrde
     EXPECT_EQ(journal, Lines{"0 delete"});
     EXPECT_EQ(manager.FreeIds(), (std::vector<uint32_t>{2, 0, 1, 3, 4}));
   }
-  EXPECT_EQ(ObjectManager::instance, nullptr);
-  EXPECT_EQ(ObjectFactory::instance, nullptr);
+  EXPECT_TRUE(ObjectManager::instance == nullptr && ObjectFactory::instance == nullptr);
 }
 
 TEST(ObjectManager, InitializeSeesMinusOneAndObjectsAddedInThePassAreUpdatedInIt) {
-  Lines journal;
+  journal.clear();
   ObjectManager manager;
   for (int spawn : {2, 1}) {
-    GameObject* parent = Recorded(&journal, {"spawner"}, spawn);
+    GameObject* parent = Recorder::Object({"spawner"}, spawn);
     const int32_t parentId = ObjectManager::AddObject(parent);
     if (spawn == 2) manager.Update(0.25);
     // The new object, added from inside another's Initialize or Update, has a slot of its own.
-    const int32_t spawnedId = static_cast<RecordingComponent*>(parent->components[0])->spawnedId;
+    const int32_t spawnedId = static_cast<Recorder*>(parent->components[0])->spawnedId;
     EXPECT_EQ(manager.GetObject(parentId), parent);
     EXPECT_NE(parentId, spawnedId);
     ASSERT_NE(manager.GetObject(spawnedId), nullptr);
