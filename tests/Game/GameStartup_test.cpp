@@ -6,7 +6,6 @@
 
 #include <filesystem>
 
-#include "../../Game/DefaultState.h"
 #include "TestProbes.h"
 #include "TestSupport.h"
 #include "core/Engine.h"
@@ -24,8 +23,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // A keyboard whose space bar is held exactly while `spaceDown` is true.
-class HeldKeys : public BasicKeyboard {
- public:
+struct HeldKeys : BasicKeyboard {
   bool spaceDown = false;
   void Update() override {}
   bool IsDown(int32_t key) override { return key == KeySpace && spaceDown; }
@@ -35,8 +33,7 @@ class HeldKeys : public BasicKeyboard {
 };
 
 // A browser that remembers the URLs it was asked to load; it is Browser::instance while it lives.
-class RecordingBrowser : public Browser {
- public:
+struct RecordingBrowser : Browser {
   RecordingBrowser() { instance = this; }
   void LoadURL(const char* url) override { urls.emplace_back(url); }
   std::vector<std::string> urls;
@@ -77,14 +74,9 @@ TEST(GameStartup, WritesTheSettingsOpensTheStartPageAndHoldingSpaceWinsOnce) {
     return -1;
   };
 
-  GameStartup({});
-  ASSERT_EQ(1u, browser.urls.size());  // the start page of this very folder
-  EXPECT_EQ(folder.string() + "/default.html", CorvaneTest::PathOfFileURL(browser.urls[0]))
-      << browser.urls[0];
-
+  GameStartup({});  // opens the start page of this very folder (checked with the others below)
   // The first frame enters "MyState", which builds the lantern from its object file.
   EXPECT_EQ(-1, FramesUntilWin(10));  // no key, no move
-  ASSERT_NE(nullptr, dynamic_cast<DefaultState*>(states.Current()));
   GameObject* lantern = objects.GetObject(0);
   ASSERT_NE(nullptr, lantern);
   EXPECT_EQ(nullptr, objects.GetObject(1));
@@ -100,14 +92,15 @@ TEST(GameStartup, WritesTheSettingsOpensTheStartPageAndHoldingSpaceWinsOnce) {
   EXPECT_EQ(-1, FramesUntilWin(5));
   keys.spaceDown = true;
   EXPECT_EQ(1, FramesUntilWin(1));
-  ASSERT_EQ(2u, browser.urls.size());
-  EXPECT_EQ(folder.string() + "/winner.html", CorvaneTest::PathOfFileURL(browser.urls[1]));
-  EXPECT_EQ(std::vector<std::string>{"winsound.wav"}, sound.played);
 
   // Held long after the win: the lantern keeps moving, nothing is loaded or played again.
   EXPECT_EQ(-1, FramesUntilWin(200));
   EXPECT_NEAR(-7.2f - 200 * 0.2f, lantern->position[0], 0.01f);
-  EXPECT_EQ(1u, sound.played.size());
+  std::vector<std::string> pages;
+  for (const std::string& url : browser.urls) pages.push_back(CorvaneTest::PathOfFileURL(url));
+  EXPECT_EQ(pages, (std::vector<std::string>{folder.string() + "/default.html",
+                                             folder.string() + "/winner.html"}));
+  EXPECT_EQ(std::vector<std::string>{"winsound.wav"}, sound.played);
   EXPECT_TRUE(reports.Reports().empty());
   objects.Shutdown();
 }
