@@ -50,19 +50,21 @@ TEST(ReportError, TheTextNamesTheFileWithoutFoldersAndIsCutAtTheBuffer) {
   EXPECT_EQ(std::vector<std::string>{expected}, reports.Reports());
 }
 
-// Runs the main loop; each frame reports the text `script` gives ("" reports nothing), and null
-// ends the loop. Answers what went to standard error.
-std::string RunFrames(std::function<const char*(int frame)> script) {
+// Runs the main loop in a scratch folder; frame i reports frames[i] ("" reports nothing, null
+// ends the loop, the last one repeats). Answers what went to standard error.
+std::string RunFrames(const std::vector<const char*>& frames) {
   struct ReportingSystem : System {
-    std::function<const char*(int)> script;
-    int frame = 0;
+    std::vector<const char*> frames;
+    size_t frame = 0;
     void Update(double) override {
-      const char* text = script(frame++);
+      const char* text = frames[std::min(frame++, frames.size() - 1)];
       if (text == nullptr) Engine::instance->running = false;
       if (text != nullptr && *text != '\0') REPORT_ERROR("%s", text);
     }
   } system;
-  system.script = script;
+  system.frames = frames;
+  CorvaneTest::ScratchDir dir("frames");
+  CorvaneTest::ChangeDir into(dir.Path());
   Engine engine;
   engine.AddSystem(&system);
   CaptureStderr();
@@ -71,11 +73,8 @@ std::string RunFrames(std::function<const char*(int frame)> script) {
 }
 
 TEST(ReportError, TheSameReportInConsecutiveFramesIsShownOnceAndCounted) {
-  CorvaneTest::ScratchDir dir("repeats");
-  CorvaneTest::ChangeDir into(dir.Path());
   CorvaneTest::CapturedErrorReports reports;
-  const std::vector<const char*> frames = {"A", "A", "A", "A", "A", "B", "", "A", nullptr};
-  std::string errors = RunFrames([&](int frame) { return frames[frame]; });
+  std::string errors = RunFrames({"A", "A", "A", "A", "A", "B", "", "A", nullptr});
   ASSERT_EQ(3u, reports.Reports().size()) << errors;  // A, B, and A again after a quiet frame
   EXPECT_NE(std::string::npos, reports.Reports()[1].find("\nB"));
   // One line counts the repeats of the first series.
@@ -89,9 +88,7 @@ TEST(ReportError, TheSameReportInConsecutiveFramesIsShownOnceAndCounted) {
 TEST(ReportError, TheBoxClosesWithItsButtonAndASignalEndsTheLoopWithExitCodeZero) {
   CorvaneTest::VirtualDisplay display(640, 480);
   ASSERT_TRUE(display.Ok());
-  CorvaneTest::ScratchDir dir("box");
   auto outcome = CorvaneTest::RunInChild([&] {
-    CorvaneTest::ChangeDir into(dir.Path());
     unsetenv("CORVANE_ERROR_BOX");
     QuitSignal::Install();
     const std::string box = "w=$(xdotool search --name '^Error$' | head -1) && [ -n \"$w\" ]";
@@ -111,7 +108,7 @@ TEST(ReportError, TheBoxClosesWithItsButtonAndASignalEndsTheLoopWithExitCodeZero
     });
     REPORT_ERROR("a box");
     returned = true;
-    std::string errors = RunFrames([](int) { return "the state is missing"; });
+    std::string errors = RunFrames({"the state is missing"});
     closer.join();
     return errors.find("the state is missing") == std::string::npos ? 3 : 0;
   });
