@@ -132,18 +132,4 @@ TEST(Log, SilentByDefaultAndLinesFromManyThreadsNeverInterleave) {
   EXPECT_FALSE(std::regex_search(text, std::regex("[^\n]thread|end[^\n]"))) << text;
 }
 
-// A fresh process reads CORVANE_LOG before its first line: this program, run again with only the
-// test below, which writes one line through the real Log.
-TEST(Log, EnvironmentMakesTheProgramLogSpeak) {
-  std::string out =
-      CorvaneTest::CommandOutput("CORVANE_LOG=stderr '" CORVANE_BINARY_DIR
-                                 "/tests/core_ReportError_test' --gtest_also_run_disabled_tests "
-                                 "--gtest_filter=Log.DISABLED_WritesOneLine 2>&1 >/dev/null");
-  EXPECT_NE(std::string::npos, out.find("WARNING: spoken\n")) << out;
-}
-
-TEST(Log, DISABLED_WritesOneLine) {
-  Log << "WARNING: spoken" << std::endl;
-}
-
 }  // namespace

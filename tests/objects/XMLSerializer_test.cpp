@@ -9,7 +9,6 @@
 #include "objects/XMLWriter.h"
 
 using namespace CorvaneEngine;
-using CorvaneTest::CapturedLog;
 using Lines = std::vector<std::string>;
 
 namespace {
@@ -62,7 +61,7 @@ TEST_F(XMLSerializerTest, MessagesWordForWordAndTheCursorStays) {
   std::string f =
       dir.Write("r.xml", "<Root><A/><B>x</B><B>y</B><C><!--c-->text</C><D>5</D></Root>").string();
   std::string missing = PathOf("missing.xml"), w = PathOf("w.xml"), unsavable = PathOf("no/x.xml");
-  CapturedLog log;
+  CorvaneTest::CapturedLog log;
   XMLReader reader(f.c_str());
   SharedString text("unchanged");
   int32_t value = 7;

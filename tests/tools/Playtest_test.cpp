@@ -5,7 +5,7 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "VirtualDisplay.h"
+#include "VirtualDisplay.h"  // CommandOutput
 
 namespace {
 
