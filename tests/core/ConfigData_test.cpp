@@ -66,22 +66,20 @@ TEST_F(ConfigDataTest, FileValuesWinUnknownContentSurvivesAndMissingKeysAreTold)
             "<?xml version=\"1.0\"?><OtherRoot><Window><Width>640</Width><Width>2</Width>"
             "<Extra>keep me</Extra></Window><Window><Width>3</Width></Window>"
             "<Sound><Mute>true</Mute></Sound><Mods><Level>3</Level></Mods></OtherRoot>");
-  {
-    ConfigData config(file.c_str());
-    config.SetDefault("Window", "Width", 800);
-    config.SetDefault("Sound", "Mute", false);
-    EXPECT_EQ(640, config.Get<int>("Window", "Width"));  // the first of repeated ones
-    EXPECT_FALSE(config.Get<bool>("Sound", "Mute"));     // only "True" is true
-    CaptureStderr();
-    EXPECT_EQ(-1, config.Get<int>("Window", "Depth"));
-    EXPECT_EQ(-1.0f, config.Get<float>("Nowhere", "Volume"));
-    config.Set("Window", "Depth", 24);
-    EXPECT_EQ(
-        "Could not find \"Depth\" in \"Window\"\nCould not find \"Nowhere\" in ConfigData.\n"
-        "Could not find \"Depth\" in \"Window\"\n",
-        GetCapturedStderr());
-    config.Save();
-  }
+  ConfigData config(file.c_str());
+  config.SetDefault("Window", "Width", 800);
+  config.SetDefault("Sound", "Mute", false);
+  EXPECT_EQ(640, config.Get<int>("Window", "Width"));  // the first of repeated ones
+  EXPECT_FALSE(config.Get<bool>("Sound", "Mute"));     // only "True" is true
+  CaptureStderr();
+  EXPECT_EQ(-1, config.Get<int>("Window", "Depth"));
+  EXPECT_EQ(-1.0f, config.Get<float>("Nowhere", "Volume"));
+  config.Set("Window", "Depth", 24);
+  EXPECT_EQ(
+      "Could not find \"Depth\" in \"Window\"\nCould not find \"Nowhere\" in ConfigData.\n"
+      "Could not find \"Depth\" in \"Window\"\n",
+      GetCapturedStderr());
+  config.Save();
   using testing::HasSubstr;  // Set never creates
   EXPECT_THAT(ReadFile(file),
               testing::AllOf(HasSubstr("<Amber_Lantern_Grove>"), HasSubstr("<Width>640</Width>"),
