@@ -92,17 +92,15 @@ TEST(ReportError, TheBoxClosesWithItsButtonAndASignalEndsTheLoopWithExitCodeZero
     unsetenv("CORVANE_ERROR_BOX");
     QuitSignal::Install();
     const std::string box = "w=$(xdotool search --name '^Error$' | head -1) && [ -n \"$w\" ]";
+    const std::string clickOk =
+        box +
+        " && eval $(xdotool getwindowgeometry --shell $w) && xdotool "
+        "mousemove --window $w $((WIDTH / 2)) $((HEIGHT - 29)) click 1 2>/dev/null";
     std::atomic<bool> returned{false};
     std::thread closer([&] {
       // Clicks OK as a user would until the call returns (a click before the box is ready for it
       // is lost); then waits for the next box and sends the signal.
-      CorvaneTest::WaitUntil(
-          [&] {
-            RunCommand(box + " && eval $(xdotool getwindowgeometry --shell $w) && xdotool " +
-                       "mousemove --window $w $((WIDTH / 2)) $((HEIGHT - 29)) click 1 2>/dev/null");
-            return returned.load();
-          },
-          30);
+      CorvaneTest::WaitUntil([&] { return RunCommand(clickOk), returned.load(); }, 30);
       CorvaneTest::WaitUntil([&] { return RunCommand(box + " 2>/dev/null") == 0; }, 30);
       kill(getpid(), SIGTERM);
     });
