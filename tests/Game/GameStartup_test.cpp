@@ -48,7 +48,7 @@ struct RecordingSound : SoundSystem_AL {
   }
 };
 
-TEST(GameStartup, WritesTheSettingsOpensTheStartPageAndHoldingSpaceWinsOnce) {
+TEST(GameStartup, OpensTheStartPageAndHoldingSpaceCarriesTheLanternToOneWin) {
   CorvaneTest::ScratchDir scratch{"game startup"};
   // The game's own working directory, copied into a folder whose name a URL must escape.
   const fs::path folder = scratch.Path() / "lantern grove #é";

@@ -20,7 +20,6 @@
 
 using CorvaneEngine::ConfigData;
 using CorvaneTest::ReadFile;
-using CorvaneTest::RunInChild;
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
@@ -42,10 +41,6 @@ class ConfigDataTest : public ::testing::Test {
     config.SetDefault("Sound", "BufferedVolume", 1.0f);
     config.SetDefault("Graphics", "VSync", true);
     config.Save();
-  }
-
-  static int Entries(const std::filesystem::path& folder) {
-    return std::distance(std::filesystem::directory_iterator(folder), {});
   }
 };
 
@@ -160,7 +155,7 @@ TEST_F(ConfigDataTest, SaveThatCannotWriteLeavesWhatWasThereAndSaysWhy) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.error);
     dir.Write("config.xml", kSettings);
-    auto outcome = RunInChild([&] {
+    auto outcome = CorvaneTest::RunInChild([&] {
       if (chdir(dir.Path().c_str()) != 0 || !c.limitChild()) return 2;
       DeclareAndSave("./config.xml");
       return 0;
@@ -170,7 +165,8 @@ TEST_F(ConfigDataTest, SaveThatCannotWriteLeavesWhatWasThereAndSaysWhy) {
     EXPECT_EQ("./config.xml: could not save: " + c.error + "\n", outcome.errors);
     EXPECT_EQ(c.type, fs::symlink_status(file).type());
     EXPECT_TRUE(c.type == fs::file_type::fifo || ReadFile(file) == kSettings);
-    EXPECT_EQ(1, Entries(dir.Path()));  // no temporary file left
+    // No temporary file left.
+    EXPECT_EQ(1, std::distance(fs::directory_iterator(dir.Path()), {}));
     fs::remove(file);
   }
 }
@@ -185,7 +181,7 @@ TEST_F(ConfigDataTest, SaveWritesThroughALinkAndKeepsThePermissions) {
   // Read through the link (the file's width stays) and written through it (the height is new).
   EXPECT_THAT(ReadFile(target), testing::AllOf(testing::HasSubstr("<Width>640</Width>"),
                                                testing::HasSubstr("<Height>720</Height>")));
-  EXPECT_EQ(1, Entries(target.parent_path()));
+  EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(target.parent_path()), {}));
 }
 
 }  // namespace

@@ -67,13 +67,11 @@ TEST(Engine, TimeStepIsThePreviousPassClearingRunningFinishesItAndTearDownIsReve
   EXPECT_EQ(nullptr, Engine::instance);
   // Steps in seconds, one per System and frame; 0x0A - 0xFFFFFFF0 is taken as unsigned 32 bits.
   Lines expected;
-  for (const char* phase : {"Initialize", "Start", "PostStart", "Update 0.000000",
+  for (std::string phase : {"Initialize", "Start", "PostStart", "Update 0.000000",
                             "Update 0.016000", "Update 0.026000"})
-    for (const char* name : {"first", "stopper", "last"})
-      expected.push_back(name + (" " + std::string(phase)));
-  for (const char* phase : {"Shutdown", "delete"})
-    for (const char* name : {"last", "stopper", "first"})
-      expected.push_back(name + (" " + std::string(phase)));
+    for (const char* name : {"first", "stopper", "last"}) expected.push_back(name + (" " + phase));
+  for (std::string phase : {"Shutdown", "delete"})
+    for (const char* name : {"last", "stopper", "first"}) expected.push_back(name + (" " + phase));
   expected.push_back("maker delete");  // after the settings
   EXPECT_EQ(calls, expected);
 }
