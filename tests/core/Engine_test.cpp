@@ -3,6 +3,7 @@
 // start-up hook.
 #include "core/Engine.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -86,12 +87,9 @@ TEST(ProgramEntry, SplitsTheCommandLineAtSpacesAndWithoutTheHookSaysWhichToWrite
   // A game linked without GameStartup (or with another signature: another symbol) is told which
   // function to write before anything starts.
   auto outcome = CorvaneTest::RunInChild([&] { return RunProgram(1, argv); });
-  ASSERT_TRUE(outcome.ended);
-  EXPECT_EQ(2, outcome.code);
-  EXPECT_NE(std::string::npos,
-            outcome.errors.find(
-                "  void GameStartup(const std::vector<CorvaneEngine::SharedString>& arguments)\n"))
-      << outcome.errors;
+  EXPECT_TRUE(outcome.ended && outcome.code == 2);
+  EXPECT_THAT(outcome.errors, testing::HasSubstr("  void GameStartup(const std::vector<"
+                                                 "CorvaneEngine::SharedString>& arguments)\n"));
 }
 
 }  // namespace
