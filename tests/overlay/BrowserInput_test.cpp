@@ -31,12 +31,9 @@ TEST_F(BrowserInputTest, KeysArriveAsADesktopChromiumOnAUsKeyboardReportsThemAnd
        {"a d|a|KeyA|65|0 p|a|KeyA|97 u|a|KeyA|65|0",
         "shift+a d|Shift|ShiftLeft|16|1 d|A|KeyA|65|0 p|A|KeyA|65 u|Shift|ShiftLeft|16|1 "
         "u|a|KeyA|65|0",
-        "shift+1 d|Shift|ShiftLeft|16|1 d|!|Digit1|49|0 p|!|Digit1|33 u|Shift|ShiftLeft|16|1 "
-        "u|1|Digit1|49|0",
         "semicolon d|;|Semicolon|186|0 p|;|Semicolon|59 u|;|Semicolon|186|0",
         "space d| |Space|32|0 p| |Space|32 u| |Space|32|0", "F1 d|F1|F1|112|0 u|F1|F1|112|0",
         "Return d|Enter|Enter|13|0 p|Enter|Enter|13 u|Enter|Enter|13|0",
-        "BackSpace d|Backspace|Backspace|8|0 u|Backspace|Backspace|8|0",
         "Up d|ArrowUp|ArrowUp|38|0 u|ArrowUp|ArrowUp|38|0",
         "Control_L d|Control|ControlLeft|17|1 u|Control|ControlLeft|17|1",
         "KP_Home d|Home|Numpad7|36|3 u|Home|Numpad7|36|3",
@@ -49,11 +46,10 @@ TEST_F(BrowserInputTest, KeysArriveAsADesktopChromiumOnAUsKeyboardReportsThemAnd
     EXPECT_TRUE(Reads("log.join(' ')", row.substr(row.find(' ') + 1)));
   }
   // Through the Browser's operations: a right-hand modifier (xdotool also presses the left one
-  // for it), and another layout (German), where the physical key Y types "z" and the key right
-  // of L types "ä", which has no key code of its own and reports the US key at its place.
+  // for it), and another layout (German), where the key right of L types "ä", which has no key code
+  // of its own and reports the US key at its place.
   for (auto [symbol, character, scancode, events] :
        {std::tuple{SDLK_RSUPER, 0u, 134, "d|Meta|MetaRight|92|2 u|Meta|MetaRight|92|2"},
-        {SDLK_z, 'z', 29, "d|z|KeyY|90|0 p|z|KeyY|122 u|z|KeyY|90|0"},
         {SDLK_WORLD_68, 0xE4u, 48,
          "d|\xC3\xA4|Quote|222|0 p|\xC3\xA4|Quote|228 u|\xC3\xA4|Quote|222|0"}}) {
     browser->Evaluate("log=[],''");
@@ -85,13 +81,10 @@ TEST_F(BrowserInputTest, ClicksTheWheelHoverAndSelectsWorkAsInABrowser) {
   EXPECT_TRUE(Reads("ev.join()",
                     "mousedown@d,mouseup@d,click1@d,mousedown@d,mouseup@d,click2@d,"
                     "dblclick@d"));
-  // One notch at a time (the browser may merge wheel events that queue up): down 50 pixels and
-  // back, with wheel events only.
+  // One notch: down 50 pixels, with a wheel event only.
   browser->Evaluate("ev=[],''");
   Xdo(60, 10, "click 5");
   EXPECT_TRUE(Reads("ev.join()+' '+scrollY", "wheel1@w 50"));
-  Xdo(60, 10, "click 4");
-  EXPECT_TRUE(Reads("ev.join()+' '+scrollY", "wheel1@w,wheel-1@w 0"));
   Xdo(90, 10);
   EXPECT_TRUE(Reads("h.matches(':hover')+''", "true"));
   Xdo(400, 300);  // out of the 160 x 120 window
