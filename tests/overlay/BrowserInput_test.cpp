@@ -6,7 +6,6 @@
 #include <SDL_keysym.h>
 
 #include <algorithm>
-#include <map>
 
 #include "OverlayTestSupport.h"
 #include "presentation/BasicKeyboard.h"
@@ -176,30 +175,6 @@ bool Blank(const CursorImage& image) {
          std::all_of(image.begin() + 4, image.end(), [](unsigned long p) { return p >> 24 == 0; });
 }
 
-// What the pointer looks like over the root window (off the game's window) while it shows
-// each cursor-font glyph in turn. The server changes the image a moment after the pointer
-// entered; each glyph looks different from the one before, so the wait ends when it changed.
-std::map<int, CursorImage> References(Display* display, std::vector<int> glyphs) {
-  std::map<int, CursorImage> images;
-  CursorImage previous = Read(display);
-  const Window root = DefaultRootWindow(display);
-  XWarpPointer(display, None, root, 0, 0, 0, 0, 600, 400);
-  glyphs.push_back(XC_plus);  // the resting cell's
-  for (int glyph : glyphs) {
-    if (glyph < 0 || images.count(glyph)) continue;
-    Cursor cursor = XCreateFontCursor(display, glyph);
-    XDefineCursor(display, root, cursor);
-    XSync(display, False);
-    CursorImage& image = images[glyph];
-    CorvaneTest::WaitUntil([&] { return !Blank(image = Read(display)) && image != previous; });
-    previous = image;
-    XFreeCursor(display, cursor);
-  }
-  XUndefineCursor(display, root);
-  XSync(display, False);
-  return images;
-}
-
 }  // namespace
 
 TEST_F(BrowserInputTest, ThePointerTakesTheShapeOfThePageCursorUnlessTheGameHidIt) {
@@ -208,35 +183,43 @@ TEST_F(BrowserInputTest, ThePointerTakesTheShapeOfThePageCursorUnlessTheGameHidI
   std::unique_ptr<Display, int (*)(Display*)> closer(display, XCloseDisplay);
   int event, error;
   ASSERT_TRUE(XFixesQueryExtension(display, &event, &error));
-  // The glyph of X's cursor font that the pointer shows over each cell of the page (-1: none).
+  // What the pointer looks like over the root window (off the game's window) with the glyph of
+  // X's cursor font. The server changes the image a moment after; every glyph asked for differs
+  // from the one shown before, so the wait ends when the image changed.
+  const Window root = DefaultRootWindow(display);
+  auto reference = [&](int glyph) {
+    CursorImage previous = Read(display), image;
+    Cursor cursor = XCreateFontCursor(display, glyph);
+    XDefineCursor(display, root, cursor);
+    XWarpPointer(display, None, root, 0, 0, 0, 0, 600, 400);
+    XSync(display, False);
+    WaitUntil([&] { return !Blank(image = Read(display)) && image != previous; });
+    XUndefineCursor(display, root), XFreeCursor(display, cursor);
+    return image;
+  };
+  auto showsOn = [&](int x, int y, int glyph) {  // -1: no pointer
+    const CursorImage want = glyph < 0 ? CursorImage() : reference(glyph);
+    Xdo(x, y);
+    return FramesUntil([&] { return glyph < 0 ? Blank(Read(display)) : Read(display) == want; });
+  };
+  ASSERT_TRUE(Load(Fixture("cursors.html"), 2, 2, kRed));
+  // The glyph that the pointer shows over each cell of the page, on a text's first letter.
   const std::vector<int> glyphs{XC_left_ptr, XC_hand2,  XC_xterm, XC_crosshair,
                                 XC_fleur,    XC_circle, XC_watch, XC_top_side,
                                 -1,          XC_hand2,  XC_xterm};
-  auto x = [](size_t i) { return static_cast<int>(i % 8) * 20; };
-  auto y = [](size_t i) { return 10 + static_cast<int>(i / 8) * 20; };
-  std::map<int, CursorImage> references = References(display, glyphs);
-  ASSERT_TRUE(Load(Fixture("cursors.html"), 2, 2, kRed));
-  auto showsOn = [&](int atX, int atY, int glyph) {
-    Xdo(atX, atY);
-    return FramesUntil([&] {
-      CursorImage shown = Read(display);
-      return glyph < 0 ? Blank(shown) : shown == references[glyph];
-    });
-  };
-  for (size_t i = 0; i < glyphs.size(); ++i) {
-    ASSERT_TRUE(showsOn(150, 110, XC_plus));
-    EXPECT_TRUE(showsOn(x(i) + 6, y(i) + 10, glyphs[i]))
-        << "cell " << i;  // on a text's first glyph
+  for (int i = 0; i < static_cast<int>(glyphs.size()); ++i) {
+    ASSERT_TRUE(showsOn(150, 110, XC_plus));  // the resting cell
+    EXPECT_TRUE(showsOn(i % 8 * 20 + 6, i / 8 * 20 + 20, glyphs[i])) << "cell " << i;
   }
   // A pointer the game hid stays hidden over the crosshair box, and comes back in its shape.
-  ASSERT_TRUE(showsOn(150, 110, XC_plus));
+  const CursorImage crosshair = reference(XC_crosshair);
   CorvaneEngine::MouseSystem_SDL mouse;
   mouse.HideCursor();
-  Xdo(x(3) + 6, y(3) + 10);
+  Xdo(66, 20);
   ASSERT_TRUE(FramesUntil(
       [&] { return browser->GetPointerShape() == CorvaneEngine::PointerShape::Crosshair; }));
   Frame();  // the frame in which the shape reaches the window
   EXPECT_TRUE(Blank(Read(display)));
   mouse.ShowCursor();
-  EXPECT_TRUE(FramesUntil([&] { return Read(display) == references[XC_crosshair]; }));
+  EXPECT_TRUE(FramesUntil([&] { return Read(display) == crosshair; }));
 }

@@ -18,11 +18,11 @@ TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayS
   // Never answers, and leaves a process of its own behind when only the shell is ended.
   const std::string silent = scratch.Write("silent browser", "#!/bin/sh\nsleep 600 &\nwait\n");
   chmod(silent.c_str(), 0755);
-  using Case = std::pair<std::string, std::string>;  // the browser, the reason told
-  for (auto [binary, reason] :
-       {Case{"/nonexistent/chromium", "/nonexistent/chromium: No such file or directory"},
-        Case{plain, plain + ": Permission denied"},
-        Case{silent, silent + " did not answer within 10 s; it was ended"}}) {
+  using Case = std::pair<std::string, std::string>;  // the browser, the failure told
+  for (auto [binary, what] : {Case{"/nonexistent/chromium",
+                                   "cannot start /nonexistent/chromium: No such file or directory"},
+                              Case{plain, "cannot start " + plain + ": Permission denied"},
+                              Case{silent, silent + " did not answer within 10 s; it was ended"}}) {
     SCOPED_TRACE(binary);
     setenv("CORVANE_BROWSER", binary.c_str(), 1);
     CapturedLog log;
@@ -31,11 +31,10 @@ TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayS
       CapturedStderr capture(scratch.Path() / "stderr.txt");
       Browser browser;
       browser.Initialize();
-      std::vector<pid_t> helpers;  // the silent one's, ended with it
+      std::vector<pid_t> helpers;  // the silent one and its own, ended with it
       ASSERT_TRUE(binary != silent || WaitUntil([&] {
-                    return !(helpers =
-                                 DescendantProcesses(browser.GetHeadlessBrowser()->ProcessId()))
-                                .empty();
+                    helpers = DescendantProcesses(browser.GetHeadlessBrowser()->ProcessId());
+                    return helpers.size() > 1;
                   }));
       // The log line comes first; the standard error line tells that the report is complete.
       EXPECT_TRUE(WaitUntil([&] { return capture.Says("The HTML overlay stays empty"); }));
@@ -48,10 +47,8 @@ TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayS
       browser.Shutdown();
       errors = capture.Text();
     }
-    ASSERT_EQ(1u, log.Lines().size()) << log.Text();
-    EXPECT_EQ(0u, log.Lines()[0].find("ERROR: Browser: ")) << log.Text();
-    EXPECT_EQ(1, std::count(errors.begin(), errors.end(), '\n')) << errors;
-    EXPECT_NE(std::string::npos, errors.find(reason)) << errors;
+    EXPECT_EQ("ERROR: Browser: " + what + "\n", log.Text());
+    EXPECT_EQ("The HTML overlay stays empty: " + what + "\n", errors);
     // Only .keep is left: the profile folder was removed (no real browser ran to make others).
     EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(temp), {}));
   }
@@ -83,10 +80,10 @@ TEST(BrowserProcess, KillingTheGameWithSigkillLeavesNoBrowserProcess) {
   while (std::sscanf(line, "READY %d", &pid) != 1 && std::fgets(line, sizeof line, game)) {
   }
   ASSERT_GT(pid, 0) << line;
-  std::vector<pid_t> browserProcesses = DescendantProcesses(pid);
-  ASSERT_FALSE(browserProcesses.empty());
+  std::vector<pid_t> processes = DescendantProcesses(pid);  // the game and its browser
+  ASSERT_GT(processes.size(), 1u);
   kill(pid, SIGKILL);
   pclose(game);
-  for (pid_t process : browserProcesses)
+  for (pid_t process : processes)
     EXPECT_TRUE(WaitUntil([&] { return !Alive(process); })) << process << " lives";
 }

@@ -26,43 +26,20 @@ int FreePort() {
 }
 
 // A second inspector: a minimal WebSocket client (RFC 6455: short text frames, masked as a client
-// must, with a zero mask that leaves the bytes as they are). Every wait has a deadline.
-class Inspector {
- public:
+// must, with a zero mask that leaves the bytes as they are). Each read waits 20 s at most.
+struct Inspector {
   ~Inspector() { close(fd); }
-  // True once the server upgraded. (The server checks only that a key is there.)
-  bool Connect(int port, const std::string& path) {
-    sockaddr_in address = Loopback(port);
-    const timeval second{1, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &second, sizeof second);
-    return connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-           Send("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-                "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: "
-                "dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n") &&
-           WaitFor("\r\n\r\n").compare(0, 12, "HTTP/1.1 101") == 0;
-  }
-  bool SendText(const std::string& text) {  // under 126 bytes
-    return text.size() < 126 &&
-           Send(std::string{'\x81', static_cast<char>(0x80 | text.size()), 0, 0, 0, 0} + text);
-  }
-  // Waits until what the server sent (frame headers and all) holds `text`; "" at the deadline.
-  std::string WaitFor(const std::string& text, int seconds = 10) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    char chunk[65536];
-    while (received.find(text) == std::string::npos) {
-      ssize_t got = read(fd, chunk, sizeof chunk);  // waits a second at most
-      if (got > 0)
-        received.append(chunk, static_cast<size_t>(got));
-      else if (got == 0 || errno != EAGAIN || std::chrono::steady_clock::now() > end)
-        return "";
-    }
-    return received;
-  }
-  void Close() { close(fd), fd = -1; }
-
- private:
-  bool Send(const std::string& bytes) {
+  bool Send(std::string bytes, bool asFrame = true) {  // a frame: under 126 bytes
+    if (asFrame)
+      bytes = std::string{'\x81', static_cast<char>(0x80 | bytes.size()), 0, 0, 0, 0} + bytes;
     return write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+  // Reads until what the server sent (frame headers and all) holds `text`.
+  bool WaitFor(const std::string& text) {
+    char chunk[65536];
+    for (ssize_t got = 0; received.find(text) == std::string::npos; received.append(chunk, got))
+      if ((got = read(fd, chunk, sizeof chunk)) <= 0) return false;
+    return true;
   }
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   std::string received;
@@ -89,17 +66,28 @@ TEST_F(DebugPortTest, AnInspectorOn127001LeavesTheOverlayDrawing) {
   std::snprintf(hexPort, sizeof hexPort, "%04X", port);
   EXPECT_EQ(std::vector<std::string>{std::string("0100007F:") + hexPort},
             ListeningAddresses(browser->Process()));
-  ASSERT_TRUE(inspector.Connect(port, "/devtools/page/" + browser->TargetId()));
+  sockaddr_in address = Loopback(port);
+  const timeval deadline{20, 0};
+  setsockopt(inspector.fd, SOL_SOCKET, SO_RCVTIMEO, &deadline, sizeof deadline);
+  ASSERT_EQ(0, connect(inspector.fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  // (The server checks only that a key is there.)
+  ASSERT_TRUE(
+      inspector.Send("GET /devtools/page/" + browser->TargetId() +
+                         " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                         "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: "
+                         "dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n",
+                     false));
+  ASSERT_TRUE(inspector.WaitFor("\r\n\r\n"));
+  ASSERT_EQ(0u, inspector.received.find("HTTP/1.1 101")) << inspector.received;
 
   // Its own screencast runs beside the overlay's; the page changes and both see it.
   ASSERT_TRUE(
-      inspector.SendText(R"({"id":1,"method":"Page.startScreencast","params":{"format":"png"}})"));
+      inspector.Send(R"({"id":1,"method":"Page.startScreencast","params":{"format":"png"}})"));
   browser->SendEvent("colour", "\"lime\"");
   EXPECT_TRUE(Shows(5, 5, kGreen));
-  EXPECT_NE("", inspector.WaitFor("\"method\":\"Page.screencastFrame\"", 20))
-      << "the second client's screencast";
-  ASSERT_TRUE(inspector.SendText(R"({"id":2,"method":"Page.stopScreencast"})"));
-  inspector.Close();
+  EXPECT_TRUE(inspector.WaitFor("\"method\":\"Page.screencastFrame\"")) << "its own screencast";
+  ASSERT_TRUE(inspector.Send(R"({"id":2,"method":"Page.stopScreencast"})"));
+  close(inspector.fd), inspector.fd = -1;
 
   // Gone again: the overlay still draws each change, over a transparent background.
   for (auto [colour, shown] : {std::pair{"\"blue\"", kBlue}, {"\"red\"", kRed}}) {

@@ -65,9 +65,7 @@ class BrowserOverlayTest : public GraphicsTest {
     if (HasFatalFailure()) return;
     // The browser's profile, and the empty page it starts on, go where a path needs escaping.
     setenv("TMPDIR", scratch.Write("temp #1/.keep", "").parent_path().c_str(), 1);
-    browser = new PageBrowser();
-    CorvaneEngine::Browser::instance = browser;
-    engine->AddSystem(browser);
+    engine->AddSystem(CorvaneEngine::Browser::instance = browser = new PageBrowser());
   }
 
   void TearDown() override {
@@ -129,9 +127,8 @@ class BrowserOverlayTest : public GraphicsTest {
 
   // Once the browser is ready, loads the page and waits for its first picture.
   bool Load(const std::string& url, int x, int y, Bgra first) {
-    if (!FramesUntil([&] { return browser->IsReady(); })) return false;
-    browser->LoadURL(url.c_str());
-    return Shows(x, y, first);
+    return FramesUntil([&] { return browser->IsReady(); }) &&
+           (browser->LoadURL(url.c_str()), Shows(x, y, first));
   }
 
   // Points at (x, y) first: the keyboard focus follows the pointer on a bare X server.
@@ -147,33 +144,28 @@ class BrowserOverlayTest : public GraphicsTest {
   std::vector<uint8_t> pixels;
 };
 
-// A process's state letter and parent from /proc (false when it is gone).
-inline bool ProcessState(pid_t pid, char& state, int& parent) {
+// A process's parent from /proc; -1 when it is gone or a zombie.
+inline int ParentOf(pid_t pid) {
   std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
-  size_t close = stat.rfind(')');
-  return close != std::string::npos &&
-         std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2;
+  char state = 'Z';
+  int parent = -1;
+  if (size_t close = stat.rfind(')'); close != std::string::npos)
+    std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent);
+  return state == 'Z' ? -1 : parent;
 }
 inline bool Alive(pid_t pid) {
-  char state = 'Z';
-  int parent;
-  return ProcessState(pid, state, parent) && state != 'Z';
+  return ParentOf(pid) >= 0;
 }
 
-// Every live process below `process` (the browser), parents first.
+// The process and every live process below it, parents first.
 inline std::vector<pid_t> DescendantProcesses(pid_t process) {
   std::vector<pid_t> found{process};
   std::error_code ignored;
   for (size_t next = 0; next < found.size(); ++next)
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
-      pid_t candidate = std::atoi(entry.path().filename().c_str());
-      char state = 'Z';
-      int parent = 0;
-      if (candidate > 0 && ProcessState(candidate, state, parent) && parent == found[next] &&
-          state != 'Z')
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored))
+      if (pid_t candidate = std::atoi(entry.path().filename().c_str());
+          ParentOf(candidate) == found[next])
         found.push_back(candidate);
-    }
-  found.erase(found.begin());
   return found;
 }
 
@@ -181,10 +173,8 @@ inline std::vector<pid_t> DescendantProcesses(pid_t process) {
 // browser and its children listen on for TCP, over IPv4 and IPv6.
 inline std::vector<std::string> ListeningAddresses(pid_t browser) {
   std::string sockets;  // "socket:[inode]" of every descriptor
-  std::vector<pid_t> processes = DescendantProcesses(browser);
-  processes.push_back(browser);
   std::error_code ignored;
-  for (pid_t process : processes)
+  for (pid_t process : DescendantProcesses(browser))
     for (const auto& fd :
          std::filesystem::directory_iterator("/proc/" + std::to_string(process) + "/fd", ignored))
       sockets += std::filesystem::read_symlink(fd, ignored).string();
