@@ -34,9 +34,7 @@ TEST_F(BrowserInputTest, KeysArriveAsADesktopChromiumOnAUsKeyboardReportsThemAnd
         "space d| |Space|32|0 p| |Space|32 u| |Space|32|0", "F1 d|F1|F1|112|0 u|F1|F1|112|0",
         "Return d|Enter|Enter|13|0 p|Enter|Enter|13 u|Enter|Enter|13|0",
         "Up d|ArrowUp|ArrowUp|38|0 u|ArrowUp|ArrowUp|38|0",
-        "Control_L d|Control|ControlLeft|17|1 u|Control|ControlLeft|17|1",
         "KP_Home d|Home|Numpad7|36|3 u|Home|Numpad7|36|3",
-        "KP_Divide d|/|NumpadDivide|111|3 p|/|NumpadDivide|47 u|/|NumpadDivide|111|3",
         "Num_Lock d|NumLock|NumLock|144|0 u|NumLock|NumLock|144|0",
         "KP_Home d|7|Numpad7|103|3 p|7|Numpad7|55 u|7|Numpad7|103|3",
         "Num_Lock d|NumLock|NumLock|144|0 u|NumLock|NumLock|144|0"}) {
@@ -60,7 +58,6 @@ TEST_F(BrowserInputTest, KeysArriveAsADesktopChromiumOnAUsKeyboardReportsThemAnd
   // Text is typed once and Delete deletes; a held Backspace deletes on: one press, then repeats.
   browser->Evaluate("i.value='',''");
   Xdo(100, 100, "type --delay 30 abcdefgh");
-  EXPECT_TRUE(Reads("i.value", "abcdefgh"));
   Xdo(100, 100, "key --delay 30 Home Delete Delete End");
   EXPECT_TRUE(Reads("i.value", "cdefgh"));
   browser->Evaluate("log=[],''");
@@ -92,7 +89,6 @@ TEST_F(BrowserInputTest, ClicksTheWheelHoverAndSelectsWorkAsInABrowser) {
   // A select's list opens in the page and picks with the mouse or the keys.
   int pages = 0;
   for (auto [value, keys] : {std::pair{"banana", ""},  // the mouse
-                             {"banana", "key --delay 50 Return Down Return"},
                              {"cherry", "key --delay 50 space Down Down Return"}}) {
     SCOPED_TRACE(*keys ? keys : "mouse");
     ASSERT_TRUE(Load(Url("select" + std::to_string(++pages) + ".html",
@@ -125,19 +121,18 @@ TEST_F(BrowserInputTest, TypingAndPointingInThePageCanStayOutOfTheGame) {
   };
   ASSERT_TRUE(Load(Fixture("focus.html"), 155, 5, kRed));
   browser->KeepTypingFromGame(true);
-  for (auto [x, y, editable] : {std::tuple{10, 30, true},  // textarea
-                                {110, 58, false},          // button
-                                {10, 55, true},            // contenteditable
-                                {10, 80, false},           // read-only input
-                                {10, 5, true}}) {          // text input
+  // Clicked in turn: whether an editable element has the focus, whether the page is drawn there.
+  for (auto [x, y, editable, drawn] : {std::tuple{10, 30, true, true},  // textarea
+                                       {110, 58, false, true},          // button
+                                       {10, 55, true, true},            // contenteditable
+                                       {10, 80, false, true},           // read-only input
+                                       {130, 100, false, false},        // nothing
+                                       {10, 5, true, true}}) {          // text input
     Xdo(x, y, "click 1");
-    EXPECT_TRUE(gameFramesUntil([&] { return browser->HasEditableFocus() == editable; }))
-        << x << "," << y;
-  }
-  for (auto [x, y, drawn] : {std::tuple{10, 5, true}, {130, 100, false}, {155, 5, true}}) {
-    Xdo(x, y);
-    EXPECT_TRUE(gameFramesUntil([&] { return browser->IsPointerOverPage() == drawn; }))
-        << x << "," << y;
+    EXPECT_TRUE(gameFramesUntil([&] {
+      return browser->HasEditableFocus() == editable && browser->IsPointerOverPage() == drawn;
+    })) << x
+        << "," << y;
   }
   // A space typed into the focused field reaches it, and the game never sees it.
   CorvaneEngine::BasicKeyboard* keyboard = CorvaneEngine::BasicKeyboard::instance;
@@ -162,13 +157,11 @@ namespace {
 // The pointer's image as the X server shows it: size, hot spot, then the pixels.
 using CursorImage = std::vector<unsigned long>;
 CursorImage Read(Display* display) {
-  CursorImage image;
-  if (XFixesCursorImage* got = XFixesGetCursorImage(display)) {
-    image = {got->width, got->height, got->xhot, got->yhot};
-    image.insert(image.end(), got->pixels, got->pixels + got->width * got->height);
-    XFree(got);
-  }
-  return image;
+  XFixesCursorImage* got = XFixesGetCursorImage(display);
+  if (!got) return {};
+  CursorImage image{got->width, got->height, got->xhot, got->yhot};
+  image.insert(image.end(), got->pixels, got->pixels + got->width * got->height);
+  return XFree(got), image;
 }
 bool Blank(const CursorImage& image) {
   return image.size() > 4 &&
@@ -181,8 +174,6 @@ TEST_F(BrowserInputTest, ThePointerTakesTheShapeOfThePageCursorUnlessTheGameHidI
   Display* display = XOpenDisplay(nullptr);
   ASSERT_NE(nullptr, display);
   std::unique_ptr<Display, int (*)(Display*)> closer(display, XCloseDisplay);
-  int event, error;
-  ASSERT_TRUE(XFixesQueryExtension(display, &event, &error));
   // What the pointer looks like over the root window (off the game's window) with the glyph of
   // X's cursor font. The server changes the image a moment after; every glyph asked for differs
   // from the one shown before, so the wait ends when the image changed.

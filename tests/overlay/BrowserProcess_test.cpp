@@ -26,7 +26,6 @@ TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayS
     SCOPED_TRACE(binary);
     setenv("CORVANE_BROWSER", binary.c_str(), 1);
     CapturedLog log;
-    std::string errors;
     {
       CapturedStderr capture(scratch.Path() / "stderr.txt");
       Browser browser;
@@ -45,10 +44,9 @@ TEST(BrowserProcess, EachWayTheBrowserFailsIsToldOnceWithItsReasonAndTheOverlayS
       EXPECT_FALSE(browser.IsReady());
       for (pid_t helper : helpers) EXPECT_TRUE(WaitUntil([&] { return !Alive(helper); }));
       browser.Shutdown();
-      errors = capture.Text();
+      EXPECT_EQ("The HTML overlay stays empty: " + what + "\n", capture.Text());
     }
     EXPECT_EQ("ERROR: Browser: " + what + "\n", log.Text());
-    EXPECT_EQ("The HTML overlay stays empty: " + what + "\n", errors);
     // Only .keep is left: the profile folder was removed (no real browser ran to make others).
     EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(temp), {}));
   }
@@ -69,16 +67,15 @@ TEST(BrowserChild, StartsTheBrowserAndWaitsToBeKilled) {
 }
 
 TEST(BrowserProcess, KillingTheGameWithSigkillLeavesNoBrowserProcess) {
-  unsetenv("CORVANE_BROWSER");
-  setenv("CORVANE_BROWSER_CHILD", "1", 1);
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe");
-  FILE* game = popen(("exec '" + self + "' --gtest_filter=BrowserChild.*").c_str(), "r");
-  unsetenv("CORVANE_BROWSER_CHILD");
+  FILE* game = popen(
+      ("exec env -u CORVANE_BROWSER CORVANE_BROWSER_CHILD=1 '" +
+       std::filesystem::read_symlink("/proc/self/exe").string() + "' --gtest_filter=BrowserChild.*")
+          .c_str(),
+      "r");
   ASSERT_NE(nullptr, game);
   char line[256] = "";
   pid_t pid = 0;
-  while (std::sscanf(line, "READY %d", &pid) != 1 && std::fgets(line, sizeof line, game)) {
-  }
+  while (std::sscanf(line, "READY %d", &pid) != 1 && std::fgets(line, sizeof line, game)) continue;
   ASSERT_GT(pid, 0) << line;
   std::vector<pid_t> processes = DescendantProcesses(pid);  // the game and its browser
   ASSERT_GT(processes.size(), 1u);

@@ -4,8 +4,6 @@
 // page runs on; crashed browsers and renderers come back until the fourth crash in a minute.
 #include "OverlayTestSupport.h"
 
-using CorvaneEngine::DialogReply;
-using CorvaneEngine::JavaScriptDialog;
 using namespace CorvaneTest;
 
 TEST_F(BrowserOverlayTest, PagesShowInTheTexturePopupsReplaceThemAndShutdownEndsTheBrowser) {
@@ -95,10 +93,8 @@ TEST_F(BrowserOverlayTest, DialogsGetTheirDefaultOrTheHandlersLateAnswerAndThePa
   EXPECT_TRUE(log.Says("Browser: beforeunload dialog accepted: \n")) << log.Text();
 
   // With a handler: each dialog reaches it in a frame, and its answer given frames later.
-  std::vector<std::pair<JavaScriptDialog, DialogReply>> dialogs;
-  browser->SetDialogHandler([&](const JavaScriptDialog& dialog, DialogReply reply) {
-    dialogs.emplace_back(dialog, reply);
-  });
+  std::vector<std::pair<CorvaneEngine::JavaScriptDialog, CorvaneEngine::DialogReply>> dialogs;
+  browser->SetDialogHandler([&](auto& dialog, auto reply) { dialogs.emplace_back(dialog, reply); });
   // (The reply to the alert is dropped unanswered: it gets the default answer.)
   for (auto [call, kind, accepted, want] :
        {std::tuple{"prompt('name?','Ann')", "prompt", "Bea \xc3\xa9", "Bea \xc3\xa9"},
@@ -111,7 +107,7 @@ TEST_F(BrowserOverlayTest, DialogsGetTheirDefaultOrTheHandlersLateAnswerAndThePa
     EXPECT_NE(std::string::npos, std::string(call).find(dialogs[0].first.message + "'"));
     Frame(), Frame();
     EXPECT_EQ(kBlue, At(5, 5)) << call << ": the page waits for the answer";
-    accepted ? dialogs[0].second.Accept(accepted) : void(dialogs[0].second = DialogReply());
+    accepted ? dialogs[0].second.Accept(accepted) : void(dialogs[0].second = {});
     EXPECT_TRUE(Shows(5, 5, kGreen)) << call;
     EXPECT_TRUE(Shows(25, 5, kGreen)) << call;
   }

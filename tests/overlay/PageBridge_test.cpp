@@ -81,26 +81,15 @@ TEST_F(PageBridgeTest, OrderHoldsAndAnswersReachOnlyTheirOwnPage) {
   EXPECT_EQ((std::vector<std::string>{"\"early\"", "\"own\"", "{\"two\":\"frames later\"}"}), said);
 }
 
-// A data: URL of the document, every byte but letters and digits escaped.
-std::string DataURL(const std::string& document) {
-  std::string url = "data:text/html,";
-  char escaped[4];
-  for (unsigned char c : document)
-    url += std::isalnum(c) ? std::string(1, c) : (std::snprintf(escaped, 4, "%%%02X", c), escaped);
-  return url;
-}
-
 TEST_F(PageBridgeTest, FramesFromOutsideTheGamesFolderGetNothing) {
   ScratchDir outside("outside");  // beside the game's folder
-  const std::string intruder = ReadFile(CORVANE_SOURCE_DIR "/tests/overlay/pages/intruder.html");
-  outside.Write("intruder.html", intruder);
+  outside.Write("intruder.html", ReadFile(CORVANE_SOURCE_DIR "/tests/overlay/pages/intruder.html"));
   std::filesystem::create_directory_symlink(outside.Path(), scratch.Path() / "link");
   ASSERT_TRUE(FramesUntil([&] { return browser->IsReady(); }));
-  browser->LoadURL(Url("frames.html", "<iframe src=link/intruder.html></iframe><iframe src=\"" +
-                                          DataURL(intruder) +
-                                          "\"></iframe><script>onload = () => { done = true; };"
-                                          "corvane.on('probe', () => corvane.send('said', 'main'));"
-                                          "</script>")
+  browser->LoadURL(Url("frames.html",
+                       "<iframe src=link/intruder.html></iframe><script>onload = () "
+                       "=> { done = true; }; corvane.on('probe', () => "
+                       "corvane.send('said', 'main'));</script>")
                        .c_str());
   ASSERT_TRUE(Reads("String(window.done)", "true"));
   browser->SendEvent("probe", "1");
