@@ -1,12 +1,9 @@
 // The overlay against the real headless Chromium, on a real GL window under Xvfb: page images
-// land in the page texture with their alpha, rows from the top; popups replace the page; a mode
-// change lays the page out again; shutting down ends the browser; JavaScript dialogs get their
-// default or the game's late answer while the page runs on; crashed browsers and renderers come
-// back until the fourth crash in a minute.
+// land in the page texture with their alpha, rows from the top; popups replace the page; shutting
+// down ends the browser; JavaScript dialogs get their default or the game's late answer while the
+// page runs on; crashed browsers and renderers come back until the fourth crash in a minute.
 #include "OverlayTestSupport.h"
 
-using CorvaneEngine::DialogReply;
-using CorvaneEngine::JavaScriptDialog;
 using namespace CorvaneTest;
 
 TEST_F(BrowserOverlayTest, PagesShowInTheTexturePopupsReplaceThemAndShutdownEndsTheBrowser) {
@@ -18,21 +15,22 @@ TEST_F(BrowserOverlayTest, PagesShowInTheTexturePopupsReplaceThemAndShutdownEnds
   // Until the page shows, nothing is opaque where it has nothing: no white page, not a frame.
   bool opaque = false;
   ASSERT_TRUE(FramesUntil([&] {
-    opaque = opaque || At(150, 110).a != 0;
+    opaque = opaque || At(150, 110)[3] != 0;
     return At(100, 90) == kBlue;
-  })) << At(100, 90);
+  })) << testing::PrintToString(At(100, 90));
   EXPECT_FALSE(opaque);
   // Straight colour, half alpha, not darkened; a transparent page around it, rows from the top.
+  std::vector<Bgra> got;
+  for (auto [x, y] :
+       {std::pair{10, 20}, {39, 59}, {9, 20}, {10, 19}, {40, 59}, {10, 60}, {120, 100}})
+    got.push_back(At(x, y));
   const Bgra half{0, 0, 255, 128};
-  for (auto [x, y] : {std::pair{10, 20}, {39, 59}}) EXPECT_EQ(half, At(x, y)) << x << "," << y;
-  for (auto [x, y] : {std::pair{9, 20}, {10, 19}, {40, 59}, {10, 60}, {120, 100}})
-    EXPECT_EQ(kClear, At(x, y)) << x << "," << y;
+  EXPECT_EQ((std::vector<Bgra>{half, half, kClear, kClear, kClear, kClear, kClear}), got);
   EXPECT_EQ(kBlue, At(119, 99));
 
   // Popups: a link's target shows in the overlay; a popup sent on by script shows its target;
   // blank ones (also one written into) are closed and their opener, turned red, stays.
   std::string target = Url("target.html", Box(0, 0, 50, 50, "rgb(0,0,255)"));
-  std::string target2 = Url("target2.html", Box(0, 0, 50, 50, "rgb(0,255,0)"));
   ASSERT_TRUE(Load(Url("link.html",
                        "<a href=target.html target=_blank style=\"display:block;"
                        "height:60px;background:red\">x</a>"),
@@ -40,8 +38,7 @@ TEST_F(BrowserOverlayTest, PagesShowInTheTexturePopupsReplaceThemAndShutdownEnds
   Xdo(20, 20, "click 1");
   EXPECT_TRUE(Shows(5, 5, kBlue)) << "link target";
   for (auto [name, script, shown] :
-       {std::tuple{"open", "setTimeout(()=>window.open('" + target2 + "'),200)", kGreen},
-        {"sent on", "var w=window.open('');w.location='" + target + "'", kBlue},
+       {std::tuple{"sent on", "var w=window.open('');w.location='" + target + "'", kBlue},
         {"three blank",
          "var a=window.open(''),b=window.open('about:blank'),c=window.open('');"
          "c.document.write('x');if(a&&b&&c)document.body.style.background='red'",
@@ -52,21 +49,14 @@ TEST_F(BrowserOverlayTest, PagesShowInTheTexturePopupsReplaceThemAndShutdownEnds
         << name;
   }
 
-  // A mode change lays the page out at the new size and reloads it (the box turns blue then).
-  ASSERT_TRUE(Load(Fixture("size.html"), 155, 5, kGreen));
-  window->SetSize(220, 150);
-  window->ApplySettings();
-  EXPECT_TRUE(FramesUntil([&] { return height == 150 && width == 220 && At(215, 5) == kBlue; }));
-
   pid_t process = browser->Process();
   ASSERT_GT(process, 0);
   // Without CORVANE_DEVTOOLS_PORT the browser listens on no TCP port at all.
   EXPECT_EQ(std::vector<std::string>{}, ListeningAddresses(process));
   browser->Shutdown();
-  EXPECT_EQ(-1, browser->Process());
   EXPECT_FALSE(Alive(process)) << "the browser was reaped";
-  browser->LoadURL("about:blank");  // a closed page takes no more commands, and says nothing
-  browser->KeyDown('a', 0);
+  // A closed page takes no more commands, and says nothing.
+  browser->LoadURL("about:blank"), browser->KeyDown('a', 0);
 }
 
 TEST_F(BrowserOverlayTest, DialogsGetTheirDefaultOrTheHandlersLateAnswerAndThePageRunsOn) {
@@ -81,9 +71,7 @@ TEST_F(BrowserOverlayTest, DialogsGetTheirDefaultOrTheHandlersLateAnswerAndThePa
                               ");a.style.background=r=='" + want +
                               "'?'lime':'red';setTimeout(()=>b.style.background='lime',100)})"
                               "</script>");
-    if (!Load(url, 25, 5, kBlue)) return false;
-    Xdo(50, 50, "click 1");
-    return true;
+    return Load(url, 25, 5, kBlue) && (Xdo(50, 50, "click 1"), true);
   };
   for (auto [call, want, line] :
        {std::tuple{"alert('two\\nlines')", "undefined",
@@ -105,10 +93,8 @@ TEST_F(BrowserOverlayTest, DialogsGetTheirDefaultOrTheHandlersLateAnswerAndThePa
   EXPECT_TRUE(log.Says("Browser: beforeunload dialog accepted: \n")) << log.Text();
 
   // With a handler: each dialog reaches it in a frame, and its answer given frames later.
-  std::vector<std::pair<JavaScriptDialog, DialogReply>> dialogs;
-  browser->SetDialogHandler([&](const JavaScriptDialog& dialog, DialogReply reply) {
-    dialogs.emplace_back(dialog, reply);
-  });
+  std::vector<std::pair<CorvaneEngine::JavaScriptDialog, CorvaneEngine::DialogReply>> dialogs;
+  browser->SetDialogHandler([&](auto& dialog, auto reply) { dialogs.emplace_back(dialog, reply); });
   // (The reply to the alert is dropped unanswered: it gets the default answer.)
   for (auto [call, kind, accepted, want] :
        {std::tuple{"prompt('name?','Ann')", "prompt", "Bea \xc3\xa9", "Bea \xc3\xa9"},
@@ -119,10 +105,9 @@ TEST_F(BrowserOverlayTest, DialogsGetTheirDefaultOrTheHandlersLateAnswerAndThePa
     ASSERT_TRUE(FramesUntil([&] { return !dialogs.empty(); })) << call;
     EXPECT_STREQ(kind, CorvaneEngine::DialogKindName(dialogs[0].first.kind));
     EXPECT_NE(std::string::npos, std::string(call).find(dialogs[0].first.message + "'"));
-    Frame();
-    Frame();
+    Frame(), Frame();
     EXPECT_EQ(kBlue, At(5, 5)) << call << ": the page waits for the answer";
-    accepted ? dialogs[0].second.Accept(accepted) : void(dialogs[0].second = DialogReply());
+    accepted ? dialogs[0].second.Accept(accepted) : void(dialogs[0].second = {});
     EXPECT_TRUE(Shows(5, 5, kGreen)) << call;
     EXPECT_TRUE(Shows(25, 5, kGreen)) << call;
   }
@@ -145,34 +130,30 @@ TEST_F(BrowserOverlayTest, CrashedBrowsersAndPagesComeBackUntilTheFourthCrashInA
   Xdo(20, 20, "click 1");
   ASSERT_TRUE(Shows(5, 5, kBlue)) << "the link's target";
 
-  const std::string browserLine = "ERROR: Browser: the browser process ended; starting it again\n";
-  const std::string pageLine = "ERROR: Browser: the page crashed; loading it again\n";
   int crashes = 0;
-  for (auto [renderer, colour, shows, line] : {std::tuple{false, "lime", kGreen, browserLine},
-                                               {true, "yellow", Bgra{0, 255, 255, 255}, pageLine},
-                                               {false, "blue", kBlue, browserLine}}) {
+  for (auto [renderer, colour, shows] : {std::tuple{false, "lime", kGreen},
+                                         {true, "yellow", Bgra{0, 255, 255, 255}},
+                                         {false, "blue", kBlue}}) {
     SCOPED_TRACE(++crashes);
     target(colour);
     ASSERT_TRUE(renderer ? browser->CrashPage() : kill(browser->Process(), SIGKILL) == 0);
     EXPECT_TRUE(Shows(5, 5, shows));
     EXPECT_TRUE(Shows(100, 80, kClear)) << "the page's background stays transparent";
-    EXPECT_TRUE(log.Says(line)) << log.Text();
     EXPECT_TRUE(FramesUntil([&] { return reloaded.size() == static_cast<size_t>(crashes); }));
   }
   EXPECT_EQ(std::vector<std::string>(3, shown), reloaded);
   EXPECT_EQ(kBlue, At(5, 5));
-  std::string errors;
   {
     CapturedStderr stderrFile(scratch.Path() / "stderr.txt");
     ASSERT_TRUE(browser->CrashPage());
     EXPECT_TRUE(Shows(5, 5, kClear)) << "given up: a transparent overlay";
-    errors = stderrFile.Text();
+    EXPECT_EQ("The HTML overlay stays empty: the browser crashed 4 times within a minute\n",
+              stderrFile.Text());
   }
-  EXPECT_EQ("The HTML overlay stays empty: the browser crashed 4 times within a minute\n", errors);
-  std::string text = log.Text();
-  EXPECT_EQ(4, std::count(text.begin(), text.end(), '\n')) << text;
-  EXPECT_TRUE(log.Says("ERROR: Browser: the page crashed; 4 crashes within a minute, giving up\n"))
-      << text;
+  const std::string ended = "ERROR: Browser: the browser process ended; starting it again\n";
+  EXPECT_EQ(ended + "ERROR: Browser: the page crashed; loading it again\n" + ended +
+                "ERROR: Browser: the page crashed; 4 crashes within a minute, giving up\n",
+            log.Text());
 
   browser->LoadURL(Url("later.html", Box(0, 0, 50, 50, "lime")).c_str());
   EXPECT_TRUE(Shows(5, 5, kGreen)) << "a later page load tries again";

@@ -18,10 +18,8 @@ TEST(GamePageURL, OnlyFilesBelowTheWorkingDirectoryAreGamePages) {
   // The build tree's own part of the path stays unescaped: bytes without escapes are taken as-is.
   const std::string base = "file://" + root.Path().string();
   auto game = [&](const std::string& rest) { return base + "/game%20dir" + rest; };
-  struct Case {
-    std::string url;
-    bool gamePage;
-  } cases[] = {
+  const std::pair<std::string, bool> cases[] = {
+      // the URL, a game page
       {game("/caf%C3%A9.html"), true},
       {game("/sub/page.html?x=1#top"), true},
       {game("/sub/../caf%c3%a9.html"), true},
@@ -37,5 +35,5 @@ TEST(GamePageURL, OnlyFilesBelowTheWorkingDirectoryAreGamePages) {
       {"data:text/html,<p>x</p>", false},
       {"http://127.0.0.1/game%20dir/sub/page.html", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.gamePage, CorvaneEngine::IsGamePageURL(c.url)) << c.url;
+  for (auto& [url, gamePage] : cases) EXPECT_EQ(gamePage, CorvaneEngine::IsGamePageURL(url)) << url;
 }

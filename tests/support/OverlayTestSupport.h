@@ -3,14 +3,12 @@
 // through the colours of boxes, read back from the page texture.
 #pragma once
 
-#include <dirent.h>
 #include <signal.h>
 
+#include <array>
 #include <cstdio>
 #include <future>
 #include <nlohmann/json.hpp>
-#include <ostream>
-#include <set>
 #include <sstream>
 
 #include "GraphicsTestSupport.h"
@@ -23,24 +21,16 @@
 
 namespace CorvaneTest {
 
-struct Bgra {
-  int b, g, r, a;
-  bool operator==(const Bgra& o) const {
-    return std::abs(b - o.b) <= 2 && std::abs(g - o.g) <= 2 && std::abs(r - o.r) <= 2 &&
-           std::abs(a - o.a) <= 2;
-  }
-};
-inline std::ostream& operator<<(std::ostream& out, const Bgra& c) {
-  return out << "bgra(" << c.b << "," << c.g << "," << c.r << "," << c.a << ")";
-}
+// A page texture pixel: blue, green, red, alpha.
+using Bgra = std::array<int, 4>;
 
 // A page element: an absolutely placed box of a colour, optionally with an id.
 inline std::string Box(int x, int y, int w, int h, const std::string& colour,
                        const std::string& id = "") {
-  return "<div" + (id.empty() ? std::string() : " id=" + id) +
-         " style=\"position:absolute;left:" + std::to_string(x) + "px;top:" + std::to_string(y) +
-         "px;width:" + std::to_string(w) + "px;height:" + std::to_string(h) +
-         "px;background:" + colour + "\"></div>";
+  char style[200];
+  std::snprintf(style, sizeof style, "left:%dpx;top:%dpx;width:%dpx;height:%dpx;background:%s", x,
+                y, w, h, colour.c_str());
+  return "<div id='" + id + "' style=\"position:absolute;" + style + "\"></div>";
 }
 
 // The overlay with its page in reach, so tests can read what the page recorded.
@@ -48,26 +38,20 @@ class PageBrowser : public CorvaneEngine::Browser {
  public:
   // The value of a script expression in the page ("" when there is no answer within 10 s).
   std::string Evaluate(const std::string& expression) {
-    std::shared_ptr<CorvaneEngine::HeadlessView> page = client->ReadyBrowser();
-    if (!page) return "";
     auto answer = std::make_shared<std::promise<std::string>>();
     std::future<std::string> value = answer->get_future();
     nlohmann::json params{{"expression", expression}, {"returnByValue", true}};
-    page->SendCommand("Runtime.evaluate", params.dump(), [answer](const nlohmann::json& reply) {
-      answer->set_value(reply["result"]["result"].value("value", ""));
-    });
+    if (!Page() || !Page()->SendCommand("Runtime.evaluate", params.dump(), [answer](auto& reply) {
+          answer->set_value(reply["result"]["result"].value("value", ""));
+        }))
+      return "";
     return value.wait_for(std::chrono::seconds(10)) == std::future_status::ready ? value.get() : "";
   }
   pid_t Process() const { return GetHeadlessBrowser()->ProcessId(); }
   // Crashes the page's renderer, as a fault in the page would.
-  bool CrashPage() {
-    std::shared_ptr<CorvaneEngine::HeadlessView> page = client->ReadyBrowser();
-    return page && page->SendCommand("Page.crash", "{}") != 0;
-  }
-  std::string TargetId() {
-    std::shared_ptr<CorvaneEngine::HeadlessView> page = client->ReadyBrowser();
-    return page ? page->TargetId() : "";
-  }
+  bool CrashPage() { return Page() && Page()->SendCommand("Page.crash", "{}") != 0; }
+  std::string TargetId() { return Page() ? Page()->TargetId() : ""; }
+  std::shared_ptr<CorvaneEngine::HeadlessView> Page() { return client->ReadyBrowser(); }
 };
 
 class BrowserOverlayTest : public GraphicsTest {
@@ -81,9 +65,7 @@ class BrowserOverlayTest : public GraphicsTest {
     if (HasFatalFailure()) return;
     // The browser's profile, and the empty page it starts on, go where a path needs escaping.
     setenv("TMPDIR", scratch.Write("temp #1/.keep", "").parent_path().c_str(), 1);
-    browser = new PageBrowser();
-    CorvaneEngine::Browser::instance = browser;
-    engine->AddSystem(browser);
+    engine->AddSystem(CorvaneEngine::Browser::instance = browser = new PageBrowser());
   }
 
   void TearDown() override {
@@ -115,8 +97,7 @@ class BrowserOverlayTest : public GraphicsTest {
     CorvaneEngine::DynamicTexture_GL* page = CorvaneEngine::GraphicsSystem_GL::browserTexture;
     page->Upload();
     width = page->width;
-    height = page->height;
-    pixels.assign(static_cast<size_t>(width) * height * 4, 0);
+    pixels.assign(static_cast<size_t>(width) * page->height * 4, 0);
     glBindTexture(GL_TEXTURE_2D, page->glName);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
     graphics->ResetTextureBindings();
@@ -146,67 +127,57 @@ class BrowserOverlayTest : public GraphicsTest {
 
   // Once the browser is ready, loads the page and waits for its first picture.
   bool Load(const std::string& url, int x, int y, Bgra first) {
-    if (!FramesUntil([&] { return browser->IsReady(); })) return false;
-    browser->LoadURL(url.c_str());
-    return Shows(x, y, first);
+    return FramesUntil([&] { return browser->IsReady(); }) &&
+           (browser->LoadURL(url.c_str()), Shows(x, y, first));
   }
 
   // Points at (x, y) first: the keyboard focus follows the pointer on a bare X server.
   void Xdo(int x, int y, const std::string& arguments = "") {
-    std::string move = "mousemove --window " + std::to_string(window->GetWindowHandle()) + " " +
-                       std::to_string(x) + " " + std::to_string(y) + " ";
-    ASSERT_EQ(0, CorvaneTest::RunCommand("xdotool " + move + arguments)) << arguments;
+    ASSERT_EQ(0,
+              RunCommand("xdotool mousemove --window " + std::to_string(window->GetWindowHandle()) +
+                         " " + std::to_string(x) + " " + std::to_string(y) + " " + arguments));
   }
 
   PageBrowser* browser = nullptr;
   std::chrono::steady_clock::time_point lastFrame = std::chrono::steady_clock::now();
-  int width = 0, height = 0;
+  int width = 0;
   std::vector<uint8_t> pixels;
 };
 
-// A process's state letter and parent from /proc (false when it is gone).
-inline bool ProcessState(pid_t pid, char& state, int& parent) {
+// A process's parent from /proc; -1 when it is gone or a zombie.
+inline int ParentOf(pid_t pid) {
   std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
-  size_t close = stat.rfind(')');
-  return close != std::string::npos &&
-         std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2;
+  char state = 'Z';
+  int parent = -1;
+  if (size_t close = stat.rfind(')'); close != std::string::npos)
+    std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent);
+  return state == 'Z' ? -1 : parent;
 }
 inline bool Alive(pid_t pid) {
-  char state = 0;
-  int parent = 0;
-  return ProcessState(pid, state, parent) && state != 'Z';
+  return ParentOf(pid) >= 0;
 }
 
-// Every live process below `process` (the browser), parents first.
+// The process and every live process below it, parents first.
 inline std::vector<pid_t> DescendantProcesses(pid_t process) {
   std::vector<pid_t> found{process};
-  for (size_t next = 0; next < found.size(); ++next) {
-    DIR* proc = opendir("/proc");
-    while (dirent* entry = proc ? readdir(proc) : nullptr) {
-      pid_t candidate = static_cast<pid_t>(std::atoi(entry->d_name));
-      char state = 0;
-      int parent = 0;
-      if (candidate > 0 && ProcessState(candidate, state, parent) && parent == found[next] &&
-          state != 'Z')
+  std::error_code ignored;
+  for (size_t next = 0; next < found.size(); ++next)
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored))
+      if (pid_t candidate = std::atoi(entry.path().filename().c_str());
+          ParentOf(candidate) == found[next])
         found.push_back(candidate);
-    }
-    if (proc) closedir(proc);
-  }
-  found.erase(found.begin());
   return found;
 }
 
 // The local addresses ("0100007F:1F90": 127.0.0.1 port 8080, as /proc/net writes them) that the
 // browser and its children listen on for TCP, over IPv4 and IPv6.
 inline std::vector<std::string> ListeningAddresses(pid_t browser) {
-  std::set<std::string> sockets;  // "socket:[inode]"
-  std::vector<pid_t> processes = DescendantProcesses(browser);
-  processes.push_back(browser);
+  std::string sockets;  // "socket:[inode]" of every descriptor
   std::error_code ignored;
-  for (pid_t process : processes)
+  for (pid_t process : DescendantProcesses(browser))
     for (const auto& fd :
          std::filesystem::directory_iterator("/proc/" + std::to_string(process) + "/fd", ignored))
-      sockets.insert(std::filesystem::read_symlink(fd, ignored).string());
+      sockets += std::filesystem::read_symlink(fd, ignored).string();
   std::vector<std::string> addresses;
   for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
     std::istringstream lines(ReadFile(table));
@@ -215,7 +186,8 @@ inline std::vector<std::string> ListeningAddresses(pid_t browser) {
     // slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode; 0A: listening
     while (lines >> _ >> local >> _ >> state >> _ >> _ >> _ >> _ >> _ >> inode &&
            std::getline(lines, line))
-      if (state == "0A" && sockets.count("socket:[" + inode + "]")) addresses.push_back(local);
+      if (state == "0A" && sockets.find("socket:[" + inode + "]") != std::string::npos)
+        addresses.push_back(local);
   }
   return addresses;
 }
