@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "../../Game/DefaultState.h"
-#include "TestProbes.h"
 #include "TestSupport.h"
 #include "core/ConfigData.h"
 #include "core/Engine.h"

@@ -13,17 +13,6 @@ namespace {
 
 using DynamicTextureTest = GraphicsTest;
 
-// A page of BGRA pixels, each given by `colour` from its place.
-std::vector<uint8_t> Page(int width, int height, uint32_t (*colour)(int x, int y)) {
-  std::vector<uint8_t> page;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      for (int shift : {0, 8, 16, 24}) page.push_back(static_cast<uint8_t>(colour(x, y) >> shift));
-    }
-  }
-  return page;
-}
-
 bool Uniform(const Frame& frame, Rgb colour) {
   for (int y = 0; y < frame.height; y += 7) {
     for (int x = 0; x < frame.width; x += 7) {
@@ -49,12 +38,13 @@ TEST_F(DynamicTextureTest, PagesBlendOverTheSceneUprightAndOnlyPagesThatFitAreTa
   });
   page->CopyPage(kWidth, kHeight, quadrants.data());
   const Frame& frame = DrawFrame();
-  EXPECT_PRED2(Close, frame.At(kWidth / 4, kHeight / 4), kRed);
-  EXPECT_PRED2(Close, frame.At(3 * kWidth / 4, kHeight / 4), kGreen);
-  EXPECT_PRED2(Close, frame.At(kWidth / 4, 3 * kHeight / 4), (Rgb{255, 255, 255}));
   // The page covers the whole window, to the last pixel in each corner.
-  EXPECT_PRED2(Close, frame.At(0, 0), kRed);
-  EXPECT_PRED2(Close, frame.At(kWidth - 1, kHeight - 1), (Rgb{0, 0, 0}));
+  for (const auto& [x, y, colour] : {std::tuple{kWidth / 4, kHeight / 4, kRed},
+                                     {3 * kWidth / 4, kHeight / 4, kGreen},
+                                     {kWidth / 4, 3 * kHeight / 4, Rgb{255, 255, 255}},
+                                     {0, 0, kRed},
+                                     {kWidth - 1, kHeight - 1, Rgb{0, 0, 0}}})
+    EXPECT_PRED2(Close, frame.At(x, y), colour) << x << ", " << y;
 
   // Pages of another size are dropped, and so are pages that arrive while the texture is
   // released for a mode change.

@@ -20,9 +20,7 @@ struct ResizeCountingBrowser : Browser {
 };
 
 std::vector<uint8_t> TopHalfRedPage(int width, int height) {
-  std::vector<uint8_t> page(static_cast<size_t>(width) * height * 4, 0);
-  for (size_t i = 0; i < page.size() / 2; i += 4) page[i + 2] = page[i + 3] = 255;
-  return page;
+  return Page(width, height, [height](int, int y) { return y < height / 2 ? 0xFFFF0000u : 0u; });
 }
 
 // Stands in for SDL_SetVideoMode: refuses the first mode asked for, then sets modes for real.
@@ -55,8 +53,7 @@ TEST(GraphicsSystemWithoutContext, SaysSoOnceAndItsFramesDrawAndPresentNothing) 
     const bool saidSo = log.Lines() == std::vector<std::string>{"ERROR: No OpenGL Context Exists"};
     return saidSo && window.swaps == 0 ? 0 : 1;
   });
-  EXPECT_TRUE(outcome.ended);
-  EXPECT_EQ(0, outcome.code) << outcome.errors;
+  EXPECT_TRUE(outcome.ended && outcome.code == 0) << outcome.errors;
 }
 
 TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAllAtItsSize) {
@@ -82,9 +79,9 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
                                         "WARNING: Window: back to 160x120"}),
               log.Lines());
   }
-  EXPECT_EQ(kWidth, window->GetWidth());
-  EXPECT_EQ(kHeight, SDL_GetVideoSurface()->h);
-  EXPECT_EQ(kWidth, ConfigData::instance->Get<int>("Window", "Width"));
+  EXPECT_EQ((std::vector<int>{kWidth, kHeight, kWidth}),
+            (std::vector<int>{window->GetWidth(), SDL_GetVideoSurface()->h,
+                              ConfigData::instance->Get<int>("Window", "Width")}));
   // The resource lock is free: another thread gets it.
   std::atomic<bool> locked{false};
   std::thread other([&] {
@@ -98,7 +95,7 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
   // The GPU objects are back: the page covers the mesh with its texture, at the old size.
   EXPECT_EQ(1, browser.resizes);
   DynamicTexture_GL* page = GraphicsSystem_GL::browserTexture;
-  const std::vector<uint8_t> oldSize = TopHalfRedPage(kWidth, kHeight);
+  const auto oldSize = TopHalfRedPage(kWidth, kHeight);
   page->CopyPage(kWidth, kHeight, oldSize.data());
   const int framesBefore = window->frames;
   EXPECT_PRED2(Close, DrawFrame().At(kWidth / 2, kHeight / 4), kRed);
@@ -111,9 +108,8 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
   window->SetSize(width, height);
   window->ApplySettings();
   Browser::instance = nullptr;
-  EXPECT_EQ(2, browser.resizes);
-  EXPECT_EQ(width, page->width);
-  EXPECT_EQ(height, page->height);
+  EXPECT_EQ((std::vector<int>{2, width, height}),
+            (std::vector<int>{browser.resizes, page->width, page->height}));
   page->CopyPage(kWidth, kHeight, oldSize.data());  // dropped: the page has the new size now
   // Still green, in the middle of the new viewport, square in the new aspect.
   const Frame& frame = DrawFrame();
@@ -122,8 +118,7 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
   EXPECT_PRED2(Close, frame.At(width / 2 + halfSide - 2, height / 2), kGreen);
   EXPECT_PRED2(Close, frame.At(width / 2 + halfSide + 2, height / 2), kBlue);
   EXPECT_PRED2(Close, frame.At(width / 2, height / 2 - halfSide - 2), kBlue);
-  const std::vector<uint8_t> newSize = TopHalfRedPage(width, height);
-  page->CopyPage(width, height, newSize.data());
+  page->CopyPage(width, height, TopHalfRedPage(width, height).data());
   EXPECT_PRED2(Close, DrawFrame().At(width - 1, 0), kRed);
 
   // The game goes on, and a close request ends it.

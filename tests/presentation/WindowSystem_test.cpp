@@ -27,6 +27,14 @@ std::string SurfaceSize() {
   return std::to_string(s->w) + "x" + std::to_string(s->h) + (s->flags & SDL_FULLSCREEN ? "!" : "");
 }
 
+// The window settings in the configuration, as SurfaceSize shows a surface.
+std::string ConfigSize() {
+  ConfigData* config = ConfigData::instance;
+  return std::to_string(config->Get<int>("Window", "Width")) + "x" +
+         std::to_string(config->Get<int>("Window", "Height")) +
+         (config->Get<bool>("Window", "Fullscreen") ? "!" : "");
+}
+
 }  // namespace
 
 // The program entry refuses to run a game without its start-up hook. This one reports what the
@@ -47,10 +55,7 @@ void GameStartup(const std::vector<SharedString>&) {
     const GOComponent* prototype = ObjectFactory::instance->FindComponentType(SharedString(type));
     wiring += std::string(" ") + type + "=" + TypeName(prototype, typeid(*prototype));
   }
-  ConfigData* config = ConfigData::instance;
-  std::fprintf(stderr, "%s; window %s %dx%d%s\n", wiring.c_str(), SurfaceSize().c_str(),
-               config->Get<int>("Window", "Width"), config->Get<int>("Window", "Height"),
-               config->Get<bool>("Window", "Fullscreen") ? "!" : "");
+  std::cerr << wiring << "; window " << SurfaceSize() << " " << ConfigSize() << std::endl;
 }
 
 namespace {
@@ -100,13 +105,11 @@ TEST(WindowSystem, WithoutAWindowTheProgramSaysWhyAndAFirstRunFillsTheScreenUnti
           }
         });
     RunCommand("xdotool keyup alt F4 2>/dev/null");  // held until the program saw them
-    EXPECT_TRUE(outcome.ended) << outcome.errors;
-    EXPECT_EQ(run.code, outcome.code) << outcome.errors;
-    EXPECT_NE(std::string::npos, outcome.errors.find(run.says)) << outcome.errors;
-    EXPECT_NE(std::string::npos, outcome.errors.find(run.saysToo)) << outcome.errors;
-    if (!run.config.empty()) {
-      EXPECT_EQ(run.config, ReadFile(dir.Path() / "config.xml"));
-    }
+    EXPECT_TRUE(outcome.ended && outcome.code == run.code &&
+                outcome.errors.find(run.says) != std::string::npos &&
+                outcome.errors.find(run.saysToo) != std::string::npos)
+        << outcome.code << ": " << outcome.errors;
+    if (!run.config.empty()) EXPECT_EQ(run.config, ReadFile(dir.Path() / "config.xml"));
   }
 }
 
@@ -139,13 +142,9 @@ TEST(WindowSystem, RunTimeModeChangesCallTheHooksAndAreKeptAndARefusedOneChanges
     if (change.width == 0) harness.window->SelectMode(0, true);
     if (change.width != 0) harness.window->SetSize(change.width, change.height);
     harness.window->ApplySettings();
-    EXPECT_EQ(change.hooks, graphics.calls);
-    EXPECT_EQ(change.kept, SurfaceSize());
-    EXPECT_EQ(change.hooks.empty() ? "Window Settings are not valid\n" : "", log.Text());
-    ConfigData* config = ConfigData::instance;
-    EXPECT_EQ(change.kept, std::to_string(config->Get<int>("Window", "Width")) + "x" +
-                               std::to_string(config->Get<int>("Window", "Height")) +
-                               (config->Get<bool>("Window", "Fullscreen") ? "!" : ""));
+    const std::string said = change.hooks.empty() ? "Window Settings are not valid\n" : "";
+    EXPECT_EQ(change.hooks + said + change.kept + " " + change.kept,
+              graphics.calls + log.Text() + SurfaceSize() + " " + ConfigSize());
     EXPECT_EQ(SDL_GetVideoSurface()->w, harness.window->GetWidth());
   }
   EXPECT_EQ(0, harness.window->GetCurrentMode());

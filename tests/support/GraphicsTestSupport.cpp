@@ -25,15 +25,11 @@ void EngineRig::OpenWindow(const std::string& config) {
 
 void EngineRig::TearDownEngine() {
   if (engine == nullptr) return;
-  std::vector<System*> systems = engine->Systems();
-  for (auto it = systems.rbegin(); it != systems.rend(); ++it) (*it)->Shutdown();
-  for (auto it = systems.rbegin(); it != systems.rend(); ++it) delete *it;
+  const std::vector<System*> systems(engine->Systems().rbegin(), engine->Systems().rend());
+  for (System* system : systems) system->Shutdown();
+  for (System* system : systems) delete system;
   delete engine;
   engine = nullptr;
-}
-
-bool EngineRig::Opened() const {
-  return SDL_GetVideoSurface() != nullptr;
 }
 
 void EngineRig::Xdo(const std::string& arguments) {

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,16 @@ struct Frame {
   }
 };
 
+// A page of BGRA pixels as the browser hands them over, each given by `colour` (0xAARRGGBB).
+inline std::vector<uint8_t> Page(int width, int height,
+                                 const std::function<uint32_t(int x, int y)>& colour) {
+  std::vector<uint8_t> page;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      for (int shift : {0, 8, 16, 24}) page.push_back(static_cast<uint8_t>(colour(x, y) >> shift));
+  return page;
+}
+
 class CapturingWindow : public WindowSystem_SDL {
  public:
   void SwapBuffers() override;
@@ -78,7 +89,7 @@ class EngineRig {
   void OpenWindow(const std::string& config);
   // Every System shut down, then deleted, in reverse order, then the engine.
   void TearDownEngine();
-  bool Opened() const;
+  bool Opened() const { return SDL_GetVideoSurface() != nullptr; }
   // Runs xdotool (which syncs with the server before it exits), then a round trip on the
   // window's own connection, so the resulting events are in its queue for the next frame.
   void Xdo(const std::string& arguments);

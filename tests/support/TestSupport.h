@@ -1,6 +1,9 @@
 // Helpers shared by the test suites: scratch folders, captured logs, error reports and standard
-// error, one way to wait for a condition, and work run in a child process.
+// error, one way to wait for a condition (or for another thread to block), work run in a child
+// process, and the file a file URL names.
 #pragma once
+
+#include <sys/types.h>
 
 #include <chrono>
 #include <filesystem>
@@ -19,6 +22,16 @@ std::string ReadFile(const std::filesystem::path& path);
 
 // Polls `condition` every few milliseconds until it holds (false after `seconds`).
 bool WaitUntil(const std::function<bool()>& condition, int seconds = 20);
+
+// Waits (20 s at most) until the thread of this process with the system id `thread` sleeps in the
+// kernel: blocked on a lock, a join or a wait. Lets a test act only once another thread has
+// reached the wait it is about; false when it never got there.
+bool WaitUntilBlocked(pid_t thread);
+
+// The file path that a "file://" URL names, read as a browser reads it (every %XX is its byte);
+// "" when the URL is not a file URL or holds a byte that may not stand in a URL as it is (a space,
+// '#', '?', '%' without two hex digits, a control or non-ASCII byte...).
+std::string PathOfFileURL(const std::string& url);
 
 // A fresh, empty folder under the build tree that is removed again by the destructor.
 class ScratchDir {

@@ -13,7 +13,7 @@
 namespace CorvaneTest {
 
 VirtualDisplay::VirtualDisplay(int width, int height) {
-  if (const char* display = std::getenv("DISPLAY")) hadDisplay = true, previousDisplay = display;
+  if (const char* display = std::getenv("DISPLAY")) previousDisplay = display;
   int fds[2];
   if (pipe(fds) != 0) return;
   server = fork();
@@ -40,11 +40,7 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
 
 VirtualDisplay::~VirtualDisplay() {
   if (server > 0) kill(server, SIGTERM), waitpid(server, nullptr, 0);
-  if (hadDisplay) {
-    setenv("DISPLAY", previousDisplay.c_str(), 1);
-  } else {
-    unsetenv("DISPLAY");
-  }
+  previousDisplay ? setenv("DISPLAY", previousDisplay->c_str(), 1) : unsetenv("DISPLAY");
 }
 
 VirtualDisplay& SharedDisplay() {
@@ -67,12 +63,8 @@ int RunCommand(const std::string& command) {
 std::string CommandOutput(const std::string& command) {
   std::string output;
   FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  char buffer[4096];
-  for (size_t count; (count = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    output.append(buffer, count);
-  }
-  pclose(pipe);
+  for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) output.push_back(char(c));
+  if (pipe != nullptr) pclose(pipe);
   return output;
 }
 
