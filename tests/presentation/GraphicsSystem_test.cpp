@@ -1,6 +1,7 @@
 // The graphics system on a real GL window: frames without a GL context draw nothing; the page
 // covers the scene at any depth; a mode refused at run time leaves the old one drawing with no
-// lock held, and after a mode change every texture, mesh and the page draw at the new size.
+// lock held, and after a mode change every texture, mesh and the page draw at the new size; the
+// display's fullscreen mode is taken, and settings it cannot show change nothing.
 #include <atomic>
 #include <thread>
 
@@ -37,21 +38,17 @@ TEST(GraphicsSystemWithoutContext, SaysSoOnceAndItsFramesDrawAndPresentNothing) 
   ASSERT_TRUE(SharedDisplay().Ok());
   ScratchDir dir("graphics-no-context");
   ChangeDir into(dir.Path());
-  // A window system whose window was never opened, so no GL context is current; it counts the
-  // frames presented to it. In a child, as SDL stays initialised.
-  struct CountingWindow : WindowSystem_SDL {
-    void SwapBuffers() override { ++swaps; }
-    int swaps = 0;
-  };
+  // A window system whose window was never opened, so no GL context is current (a frame it had
+  // to present would crash reading it). In a child, as SDL stays initialised.
   const ChildOutcome outcome = RunInChild([] {
     Engine engine;
-    CountingWindow window;
+    CapturingWindow window;
     GraphicsSystem_GL graphics;
     CapturedLog log;
     graphics.Initialize();
     for (int frame = 0; frame < 3; ++frame) graphics.Update(0.0);
     const bool saidSo = log.Lines() == std::vector<std::string>{"ERROR: No OpenGL Context Exists"};
-    return saidSo && window.swaps == 0 ? 0 : 1;
+    return saidSo && window.frames == 0 ? 0 : 1;
   });
   EXPECT_TRUE(outcome.ended && outcome.code == 0) << outcome.errors;
 }
@@ -107,7 +104,6 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
   const int width = 240, height = 100;
   window->SetSize(width, height);
   window->ApplySettings();
-  Browser::instance = nullptr;
   EXPECT_EQ((std::vector<int>{2, width, height}),
             (std::vector<int>{browser.resizes, page->width, page->height}));
   page->CopyPage(kWidth, kHeight, oldSize.data());  // dropped: the page has the new size now
@@ -120,6 +116,23 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
   EXPECT_PRED2(Close, frame.At(width / 2, height / 2 - halfSide - 2), kBlue);
   page->CopyPage(width, height, TopHalfRedPage(width, height).data());
   EXPECT_PRED2(Close, DrawFrame().At(width - 1, 0), kRed);
+
+  // The display's one fullscreen mode is taken and kept; settings it cannot show change nothing.
+  EXPECT_EQ(-1, window->GetCurrentMode());
+  ASSERT_EQ(1, window->GetModeCount());
+  window->SelectMode(0, true);
+  window->ApplySettings();
+  CapturedLog log;
+  window->SetSize(4000, 3000);
+  window->ApplySettings();
+  Browser::instance = nullptr;
+  EXPECT_EQ("Window Settings are not valid\n", log.Text());
+  ConfigData* config = ConfigData::instance;
+  EXPECT_EQ((std::vector<int>{0, 1280, 1, 1280, 1, 3}),
+            (std::vector<int>{window->GetCurrentMode(), SDL_GetVideoSurface()->w,
+                              (SDL_GetVideoSurface()->flags & SDL_FULLSCREEN) != 0,
+                              config->Get<int>("Window", "Width"),
+                              config->Get<bool>("Window", "Fullscreen"), browser.resizes}));
 
   // The game goes on, and a close request ends it.
   EXPECT_TRUE(engine->running);

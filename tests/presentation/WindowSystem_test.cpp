@@ -1,12 +1,10 @@
 // Window system on the shared display: the whole program without a usable window, and a first run
-// on the whole screen that Alt+F4 ends, with the start-up wiring the program entry did; run-time
-// mode changes with the graphics hooks, and a mode the display refuses.
+// on the whole screen that Alt+F4 ends, with the start-up wiring the program entry did.
 #include <cxxabi.h>
 
 #include "GraphicsTestSupport.h"
 #include "core/ConfigData.h"
 #include "core/ProgramEntry.h"
-#include "presentation/BasicGraphicsSystem.h"
 #include "resources/ResourceMaker.h"
 
 using namespace CorvaneTest;
@@ -25,14 +23,6 @@ std::string SurfaceSize() {
   SDL_Surface* s = SDL_GetVideoSurface();
   if (s == nullptr) return "none";
   return std::to_string(s->w) + "x" + std::to_string(s->h) + (s->flags & SDL_FULLSCREEN ? "!" : "");
-}
-
-// The window settings in the configuration, as SurfaceSize shows a surface.
-std::string ConfigSize() {
-  ConfigData* config = ConfigData::instance;
-  return std::to_string(config->Get<int>("Window", "Width")) + "x" +
-         std::to_string(config->Get<int>("Window", "Height")) +
-         (config->Get<bool>("Window", "Fullscreen") ? "!" : "");
 }
 
 }  // namespace
@@ -55,7 +45,10 @@ void GameStartup(const std::vector<SharedString>&) {
     const GOComponent* prototype = ObjectFactory::instance->FindComponentType(SharedString(type));
     wiring += std::string(" ") + type + "=" + TypeName(prototype, typeid(*prototype));
   }
-  std::cerr << wiring << "; window " << SurfaceSize() << " " << ConfigSize() << std::endl;
+  ConfigData* config = ConfigData::instance;
+  std::cerr << wiring << "; window " << SurfaceSize() << " " << config->Get<int>("Window", "Width")
+            << "x" << config->Get<int>("Window", "Height")
+            << (config->Get<bool>("Window", "Fullscreen") ? "!" : "") << std::endl;
 }
 
 namespace {
@@ -109,45 +102,10 @@ TEST(WindowSystem, WithoutAWindowTheProgramSaysWhyAndAFirstRunFillsTheScreenUnti
                 outcome.errors.find(run.says) != std::string::npos &&
                 outcome.errors.find(run.saysToo) != std::string::npos)
         << outcome.code << ": " << outcome.errors;
-    if (!run.config.empty()) EXPECT_EQ(run.config, ReadFile(dir.Path() / "config.xml"));
+    if (!run.config.empty()) {
+      EXPECT_EQ(run.config, ReadFile(dir.Path() / "config.xml"));
+    }
   }
-}
-
-// Records the hooks with the surface current when each is called.
-struct RecordingGraphics : BasicGraphicsSystem {
-  void SetVSync(bool) override {}
-  void Update(double) override {}
-  void BeforeVideoModeChange() override { calls += "before " + SurfaceSize() + ", "; }
-  // The new context must already be current: the graphics system rebuilds its objects here.
-  void AfterVideoModeChange() override {
-    calls += "after " + SurfaceSize() + (glGetString(GL_VERSION) ? " gl" : " no-gl");
-  }
-  std::string calls;
-};
-
-TEST(WindowSystem, RunTimeModeChangesCallTheHooksAndAreKeptAndARefusedOneChangesNothing) {
-  WindowHarness harness(WindowConfig(640, 480, false));
-  ASSERT_EQ("640x480", SurfaceSize());
-  EXPECT_EQ(-1, harness.window->GetCurrentMode());  // no fullscreen mode of this display
-  ASSERT_EQ(1, harness.window->GetModeCount());
-  const struct {
-    int width, height;  // 0: the display's one fullscreen mode
-    std::string hooks, kept;
-  } changes[] = {{800, 600, "before 640x480, after 800x600 gl", "800x600"},
-                 {0, 0, "before 800x600, after 1280x720! gl", "1280x720!"},
-                 {4000, 3000, "", "1280x720!"}};
-  for (const auto& change : changes) {
-    RecordingGraphics graphics;
-    CapturedLog log;
-    if (change.width == 0) harness.window->SelectMode(0, true);
-    if (change.width != 0) harness.window->SetSize(change.width, change.height);
-    harness.window->ApplySettings();
-    const std::string said = change.hooks.empty() ? "Window Settings are not valid\n" : "";
-    EXPECT_EQ(change.hooks + said + change.kept + " " + change.kept,
-              graphics.calls + log.Text() + SurfaceSize() + " " + ConfigSize());
-    EXPECT_EQ(SDL_GetVideoSurface()->w, harness.window->GetWidth());
-  }
-  EXPECT_EQ(0, harness.window->GetCurrentMode());
 }
 
 }  // namespace

@@ -58,33 +58,6 @@ std::string PathOfFileURL(const std::string& url) {
   return path;
 }
 
-ScratchDir::ScratchDir(const std::string& name)
-    : path(std::filesystem::path(CORVANE_BINARY_DIR) / "scratch" /
-           (name + "-" + std::to_string(getpid()))) {
-  std::filesystem::remove_all(path);
-  std::filesystem::create_directories(path);
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path, ignored);
-}
-
-std::filesystem::path ScratchDir::Write(const std::string& relative,
-                                        const std::string& contents) const {
-  std::filesystem::path file = path / relative;
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << contents;
-  return file;
-}
-
-std::vector<std::string> CapturedLog::Lines() const {
-  std::vector<std::string> lines;
-  std::istringstream in(stream.str());
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 CapturedStderr::CapturedStderr(const std::filesystem::path& file) : path(file), saved(dup(2)) {
   fflush(stderr);
   int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -120,10 +93,9 @@ ChildOutcome RunInChild(const std::function<int()>& work, std::chrono::seconds d
   auto exited = [&] { return waitpid(child, &status, WNOHANG) == child; };
   const bool ended = WaitUntil(exited, static_cast<int>(deadline.count()));
   if (!ended) kill(child, SIGKILL), waitpid(child, &status, 0);
-  ChildOutcome outcome{ended && WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-                       ""};
-  std::rewind(errors);
-  for (int c; (c = std::fgetc(errors)) != EOF;) outcome.errors.push_back(static_cast<char>(c));
+  const ChildOutcome outcome{ended && WIFEXITED(status),
+                             WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                             ReadFile("/proc/self/fd/" + std::to_string(fileno(errors)))};
   std::fclose(errors);
   return outcome;
 }

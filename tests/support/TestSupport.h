@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -36,11 +37,23 @@ std::string PathOfFileURL(const std::string& url);
 // A fresh, empty folder under the build tree that is removed again by the destructor.
 class ScratchDir {
  public:
-  explicit ScratchDir(const std::string& name);
-  ~ScratchDir();
+  explicit ScratchDir(const std::string& name)
+      : path(std::filesystem::path(CORVANE_BINARY_DIR) / "scratch" /
+             (name + "-" + std::to_string(getpid()))) {
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+  }
+  ~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
   const std::filesystem::path& Path() const { return path; }
   // Writes a file below the folder (creating parent folders) and returns its path.
-  std::filesystem::path Write(const std::string& relative, const std::string& contents) const;
+  std::filesystem::path Write(const std::string& relative, const std::string& contents) const {
+    std::filesystem::create_directories((path / relative).parent_path());
+    std::ofstream(path / relative, std::ios::binary) << contents;
+    return path / relative;
+  }
 
  private:
   std::filesystem::path path;
@@ -62,7 +75,12 @@ class CapturedLog {
   CapturedLog() { CorvaneEngine::Log.Redirect(&stream, 0); }
   ~CapturedLog() { CorvaneEngine::Log.Redirect(nullptr, CorvaneEngine::OutputStream::Silent); }
   std::string Text() const { return stream.str(); }
-  std::vector<std::string> Lines() const;
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(stream.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
 
  private:
   std::ostringstream stream;
