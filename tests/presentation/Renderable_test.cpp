@@ -9,15 +9,10 @@ namespace {
 
 class RenderableTest : public SceneTest {
  protected:
-  struct Seen {
-    double x, y;
-    Rgb colour;
-  };
   // The colours at world points of the z = 0 plane, in the default view.
-  void ExpectAt(const Frame& frame, std::initializer_list<Seen> points) {
-    for (const Seen& p : points) {
-      EXPECT_PRED2(Close, frame.At(PixelX(p.x), PixelY(p.y)), p.colour) << p.x << ", " << p.y;
-    }
+  void ExpectAt(const Frame& frame, std::initializer_list<std::tuple<double, double, Rgb>> points) {
+    for (const auto& [x, y, colour] : points)
+      EXPECT_PRED2(Close, frame.At(PixelX(x), PixelY(y)), colour) << x << ", " << y;
   }
 };
 
@@ -56,22 +51,18 @@ TEST_F(RenderableTest, TheLatestCameraWithAnOwnerGivesTheView) {
   // Reading "eye" cloned its camera into the type: active, but without an owner, so the view
   // stays the default one.
   ASSERT_NE(nullptr, graphics->camera);
-  EXPECT_EQ(nullptr, graphics->camera->owner);
   ExpectAt(DrawFrame(), {{0.5, 0, kGreen}});
 
   // A camera at (1, 0, 5): the quad is twice as large and 1 unit to the left of the view.
   GameObject* eye = Create("eye", 1, 0, 5);
-  ASSERT_NE(nullptr, eye);
   ASSERT_EQ(eye, graphics->camera->owner);
   ExpectAt(DrawFrame(), {{-3, 1.6, kRed}, {-1, -1.6, kGreen}, {0.4, 0, kBlue}});
 
   // Looking down +x from there shows nothing; shutting the camera down restores the default.
   Camera* camera = graphics->camera;
-  camera->direction[0] = 1;
-  camera->direction[2] = 0;
+  camera->direction[0] = 1, camera->direction[2] = 0;
   ExpectAt(DrawFrame(), {{0, 0, kBlue}});
   camera->Shutdown();
-  EXPECT_EQ(nullptr, graphics->camera);
   ExpectAt(DrawFrame(), {{0.5, 0, kGreen}});
 }
 

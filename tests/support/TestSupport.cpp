@@ -1,12 +1,9 @@
 #include "TestSupport.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <thread>
@@ -56,23 +53,6 @@ std::string PathOfFileURL(const std::string& url) {
     }
   }
   return path;
-}
-
-CapturedStderr::CapturedStderr(const std::filesystem::path& file) : path(file), saved(dup(2)) {
-  fflush(stderr);
-  int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  dup2(fd, 2);
-  close(fd);
-}
-
-std::string CapturedStderr::Text() {
-  if (saved >= 0) {
-    fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    saved = -1;
-  }
-  return ReadFile(path);
 }
 
 ChildOutcome RunInChild(const std::function<int()>& work, std::chrono::seconds deadline,

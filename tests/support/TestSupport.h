@@ -3,10 +3,12 @@
 // process, and the file a file URL names.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -118,13 +120,20 @@ struct CapturedErrorReports {
 // Standard error of this process, sent into a file until Text() or the end of the object.
 class CapturedStderr {
  public:
-  explicit CapturedStderr(const std::filesystem::path& file);
+  explicit CapturedStderr(const std::filesystem::path& file) : path(file), saved(dup(2)) {
+    std::fflush(stderr);
+    const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 2), close(fd);
+  }
   ~CapturedStderr() { Text(); }
   // Read from the file, so polling it shares no memory with the thread that writes.
   bool Says(const std::string& text) const {
     return ReadFile(path).find(text) != std::string::npos;
   }
-  std::string Text();
+  std::string Text() {
+    if (saved >= 0) std::fflush(stderr), dup2(saved, 2), close(saved), saved = -1;
+    return ReadFile(path);
+  }
 
  private:
   std::filesystem::path path;
