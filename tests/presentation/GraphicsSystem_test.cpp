@@ -53,7 +53,6 @@ TEST(GraphicsSystemWithoutContext, SaysSoOnceAndItsFramesDrawAndPresentNothing) 
 }
 
 TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAllAtItsSize) {
-  EXPECT_TRUE(hasVertexBufferObjects) << "llvmpipe offers a compatibility context";
   graphics->SetVSync(false);  // Mesa's software rasteriser has the swap controls
   EXPECT_FALSE(ConfigData::instance->Get<bool>("Graphics", "VSync"));
   ResizeCountingBrowser browser;

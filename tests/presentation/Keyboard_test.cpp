@@ -9,9 +9,7 @@ using namespace CorvaneTest;
 namespace {
 
 uint32_t now = 0;
-uint32_t ScriptedClock() {
-  return now;
-}
+const KeyRecord::Clock ScriptedClock = [] { return now; };
 
 TEST(KeyRecord, PressTimesAndARepeatForEvery500MillisecondsOfHolding) {
   KeyRecord key;

@@ -11,10 +11,12 @@ using namespace CorvaneTest;
 
 namespace {
 
-std::string TypeName(const void* object, const std::type_info& type) {
+template <typename T>
+std::string TypeName(const T* object) {
   if (object == nullptr) return "none";
-  char* name = abi::__cxa_demangle(type.name(), nullptr, nullptr, nullptr);
-  const std::string text = name ? name : type.name();
+  const char* mangled = typeid(*object).name();
+  char* name = abi::__cxa_demangle(mangled, nullptr, nullptr, nullptr);
+  const std::string text = name ? name : mangled;
   std::free(name);
   return text.substr(text.rfind(':') + 1);
 }
@@ -32,19 +34,17 @@ std::string SurfaceSize() {
 // component prototypes, and the window ("!" when fullscreen) with its settings.
 void GameStartup(const std::vector<SharedString>&) {
   std::string wiring = "Systems";
-  for (System* system : Engine::instance->Systems())
-    wiring += " " + TypeName(system, typeid(*system));
+  for (System* system : Engine::instance->Systems()) wiring += " " + TypeName(system);
   wiring += "; loaders";
   for (const char* type : {"Sound", "Texture", "Texture_Mip", "Texture_NoMip", "Mesh"}) {
     const ResourceMaker* maker = ResourceManager::instance->FindMaker(NameHash(type));
-    wiring += std::string(" ") + type + "=" + (maker ? TypeName(maker, typeid(*maker)) : "none");
+    wiring += std::string(" ") + type + "=" + TypeName(maker);
     if (maker != nullptr) wiring += maker->mainThreadOnly ? "(main)" : "(any)";
   }
   wiring += "; components";
-  for (const char* type : {"Renderable", "Camera"}) {
-    const GOComponent* prototype = ObjectFactory::instance->FindComponentType(SharedString(type));
-    wiring += std::string(" ") + type + "=" + TypeName(prototype, typeid(*prototype));
-  }
+  for (const char* type : {"Renderable", "Camera"})
+    wiring += std::string(" ") + type + "=" +
+              TypeName(ObjectFactory::instance->FindComponentType(SharedString(type)));
   ConfigData* config = ConfigData::instance;
   std::cerr << wiring << "; window " << SurfaceSize() << " " << config->Get<int>("Window", "Width")
             << "x" << config->Get<int>("Window", "Height")
