@@ -130,8 +130,7 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
 
   // The game goes on, and a close request ends it.
   EXPECT_TRUE(engine->running);
-  SDL_Event quit{};
-  quit.type = SDL_QUIT;
+  SDL_Event quit{SDL_QUIT};
   SDL_PushEvent(&quit);
   window->Update(0.0);
   EXPECT_FALSE(engine->running);

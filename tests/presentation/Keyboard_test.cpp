@@ -28,11 +28,8 @@ TEST(KeyRecord, PressTimesAndARepeatForEvery500MillisecondsOfHolding) {
   // Down again right after the release: Pressed, keeping the earlier press time.
   now += 5000;
   key.Advance(true, ScriptedClock);
-  EXPECT_EQ(Pressed, key.state);
-  EXPECT_EQ(0xFFFFFF00u, key.pressTime);
-  key.Advance(false, ScriptedClock);
-  key.Advance(false, ScriptedClock);
-  key.Advance(true, ScriptedClock);
+  EXPECT_EQ(std::make_pair(Pressed, 0xFFFFFF00u), std::make_pair(key.state, key.pressTime));
+  for (bool down : {false, false, true}) key.Advance(down, ScriptedClock);
   EXPECT_EQ(now, key.pressTime);
 }
 

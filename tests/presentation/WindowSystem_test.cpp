@@ -21,12 +21,6 @@ std::string TypeName(const T* object) {
   return text.substr(text.rfind(':') + 1);
 }
 
-std::string SurfaceSize() {
-  SDL_Surface* s = SDL_GetVideoSurface();
-  if (s == nullptr) return "none";
-  return std::to_string(s->w) + "x" + std::to_string(s->h) + (s->flags & SDL_FULLSCREEN ? "!" : "");
-}
-
 }  // namespace
 
 // The program entry refuses to run a game without its start-up hook. This one reports what the
@@ -46,7 +40,9 @@ void GameStartup(const std::vector<SharedString>&) {
     wiring += std::string(" ") + type + "=" +
               TypeName(ObjectFactory::instance->FindComponentType(SharedString(type)));
   ConfigData* config = ConfigData::instance;
-  std::cerr << wiring << "; window " << SurfaceSize() << " " << config->Get<int>("Window", "Width")
+  const SDL_Surface* s = SDL_GetVideoSurface();
+  std::cerr << wiring << "; window " << s->w << "x" << s->h
+            << (s->flags & SDL_FULLSCREEN ? "! " : " ") << config->Get<int>("Window", "Width")
             << "x" << config->Get<int>("Window", "Height")
             << (config->Get<bool>("Window", "Fullscreen") ? "!" : "") << std::endl;
 }
