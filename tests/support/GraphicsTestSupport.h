@@ -8,6 +8,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -31,15 +32,10 @@ namespace CorvaneTest {
 
 using namespace CorvaneEngine;  // the rigs and the scenes name many engine classes
 
-struct Rgb {
-  int r, g, b;
-};
+using Rgb = std::array<int, 3>;
 // Channels may differ by 3 (blending rounds differently on different rasterisers).
 inline bool Close(Rgb a, Rgb b) {
-  return std::abs(a.r - b.r) <= 3 && std::abs(a.g - b.g) <= 3 && std::abs(a.b - b.b) <= 3;
-}
-inline std::ostream& operator<<(std::ostream& out, Rgb c) {
-  return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+  return std::abs(a[0] - b[0]) <= 3 && std::abs(a[1] - b[1]) <= 3 && std::abs(a[2] - b[2]) <= 3;
 }
 const Rgb kBlue{0, 0, 255}, kRed{255, 0, 0}, kGreen{0, 255, 0};
 
