@@ -25,8 +25,8 @@ TEST_F(DynamicTextureTest, PagesBlendOverTheSceneUprightAndOnlyPagesThatFitAreTa
   ASSERT_NE(nullptr, page);
   EXPECT_TRUE(Uniform(DrawFrame(), kBlue)) << "a new page texture is fully transparent";
   // Red at alpha 128 over blue: 128/255 of red plus 127/255 of blue.
-  const auto half = Page(kWidth, kHeight, [](int, int) { return 0x80FF0000u; });
-  page->CopyPage(kWidth, kHeight, half.data());
+  page->CopyPage(kWidth, kHeight,
+                 Page(kWidth, kHeight, [](int, int) { return 0x80FF0000u; }).data());
   EXPECT_TRUE(Uniform(DrawFrame(), Rgb{128, 0, 127}));
 
   // Opaque quadrants, rows from the top: red | green over white | black.
@@ -46,8 +46,8 @@ TEST_F(DynamicTextureTest, PagesBlendOverTheSceneUprightAndOnlyPagesThatFitAreTa
 
   // Pages of another size are dropped, and so are pages that arrive while the texture is
   // released for a mode change.
-  const auto clear = Page(kWidth, kHeight, [](int, int) { return 0x00FFFFFFu; });
-  page->CopyPage(kWidth, kHeight, clear.data());
+  page->CopyPage(kWidth, kHeight,
+                 Page(kWidth, kHeight, [](int, int) { return 0x00FFFFFFu; }).data());
   const auto red = Page(kWidth + 1, kHeight + 1, [](int, int) { return 0xFFFF0000u; });
   page->CopyPage(kWidth + 1, kHeight, red.data());
   page->CopyPage(kWidth, kHeight + 1, red.data());

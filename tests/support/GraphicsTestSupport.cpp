@@ -17,9 +17,9 @@ void SceneTest::SetUp() {
   GraphicsTest::SetUp();
   if (HasFatalFailure()) return;
   engine->AddSystem(objects = new ObjectManager());
-  ResourceManager::instance->RegisterMaker(new TextureLoader_GL(), NameHash("Texture"));
-  ResourceManager::instance->RegisterMaker(new MeshLoader_GL(hasVertexBufferObjects),
-                                           NameHash("Mesh"));
+  ResourceManager* resources = ResourceManager::instance;
+  resources->RegisterMaker(new TextureLoader_GL(), NameHash("Texture"));
+  resources->RegisterMaker(new MeshLoader_GL(hasVertexBufferObjects), NameHash("Mesh"));
   ObjectFactory::instance->RegisterComponentType(SharedString("Renderable"), new Renderable_GL());
   ObjectFactory::instance->RegisterComponentType(SharedString("Camera"), new Camera());
   scratch.Write("art/quad.obj",
@@ -30,9 +30,8 @@ void SceneTest::SetUp() {
                           "'rectangle 4,0 7,7' PNG32:halves.png && convert -size 8x8 xc:red "
                           "PNG32:red.png && convert -size 8x8 xc:lime PNG32:green.png && convert "
                           "-size 8x8 'xc:rgba(0,255,0,0.5)' PNG32:glass.png"));
-  ASSERT_EQ(0, ResourceManager::instance->AddDirectory(SharedString("./art"), NameHash("Mesh")));
-  ASSERT_EQ(
-      0, ResourceManager::instance->AddDirectory(SharedString("./textures"), NameHash("Texture")));
+  ASSERT_EQ(0, resources->AddDirectory(SharedString("./art"), NameHash("Mesh")));
+  ASSERT_EQ(0, resources->AddDirectory(SharedString("./textures"), NameHash("Texture")));
 }
 
 }  // namespace CorvaneTest

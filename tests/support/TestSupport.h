@@ -107,14 +107,12 @@ class LogFile {
 // Collects ReportError texts in place of the box for the lifetime of the object.
 struct CapturedErrorReports {
   CapturedErrorReports() {
-    Reports().clear();
-    CorvaneEngine::SetErrorReportHandler([](const char* text) { Reports().emplace_back(text); });
+    reports.clear();
+    CorvaneEngine::SetErrorReportHandler([](const char* text) { reports.emplace_back(text); });
   }
   ~CapturedErrorReports() { CorvaneEngine::SetErrorReportHandler(nullptr); }
-  static std::vector<std::string>& Reports() {
-    static std::vector<std::string> reports;
-    return reports;
-  }
+  static std::vector<std::string>& Reports() { return reports; }
+  inline static std::vector<std::string> reports;
 };
 
 // Standard error of this process, sent into a file until Text() or the end of the object.

@@ -21,11 +21,10 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     close(fds[0]);
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    const std::string fd = std::to_string(fds[1]);
     const int devnull = open("/dev/null", O_WRONLY);
     dup2(devnull, 1), dup2(devnull, 2);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-           "tcp", "-noreset", static_cast<char*>(nullptr));
+    execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0",
+           screen.c_str(), "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
