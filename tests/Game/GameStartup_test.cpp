@@ -6,7 +6,6 @@
 
 #include <filesystem>
 
-#include "TestProbes.h"
 #include "TestSupport.h"
 #include "core/Engine.h"
 #include "core/GameHooks.h"

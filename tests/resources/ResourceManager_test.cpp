@@ -12,7 +12,6 @@
 #include <mutex>
 #include <thread>
 
-#include "TestProbes.h"
 #include "TestSupport.h"
 
 using namespace CorvaneEngine;

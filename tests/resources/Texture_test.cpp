@@ -42,8 +42,7 @@ class TextureTest : public testing::Test {
   }
 
   CorvaneTest::ScratchDir dir{"texture"};
-  const std::vector<uint8_t> png =
-      CorvaneTest::PngFile(kPixels, 4, 2, PNG_COLOR_TYPE_RGBA, PNG_ALL_FILTERS);
+  const std::vector<uint8_t> png = CorvaneTest::PngFile(kPixels, 4, 2);
   const std::string path = dir.Write("four.png", std::string(png.begin(), png.end())).string();
 };
 

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <thread>
 
-#include "TestProbes.h"
 #include "TestSupport.h"
 #include "resources/LockGuard.h"
 #include "resources/Mutex.h"

@@ -8,11 +8,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
-#include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "TestSupport.h"
 #include "VirtualDisplay.h"
@@ -34,15 +32,10 @@ namespace CorvaneTest {
 
 using namespace CorvaneEngine;  // the rigs and the scenes name many engine classes
 
-struct Rgb {
-  int r, g, b;
-};
+using Rgb = std::array<int, 3>;
 // Channels may differ by 3 (blending rounds differently on different rasterisers).
 inline bool Close(Rgb a, Rgb b) {
-  return std::abs(a.r - b.r) <= 3 && std::abs(a.g - b.g) <= 3 && std::abs(a.b - b.b) <= 3;
-}
-inline std::ostream& operator<<(std::ostream& out, Rgb c) {
-  return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+  return std::abs(a[0] - b[0]) <= 3 && std::abs(a[1] - b[1]) <= 3 && std::abs(a[2] - b[2]) <= 3;
 }
 const Rgb kBlue{0, 0, 255}, kRed{255, 0, 0}, kGreen{0, 255, 0};
 
@@ -56,18 +49,35 @@ struct Frame {
   }
 };
 
+// A page of BGRA pixels as the browser hands them over, each given by `colour` (0xAARRGGBB).
+inline std::vector<uint8_t> Page(int width, int height,
+                                 const std::function<uint32_t(int x, int y)>& colour) {
+  std::vector<uint8_t> page;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      for (int shift : {0, 8, 16, 24}) page.push_back(static_cast<uint8_t>(colour(x, y) >> shift));
+  return page;
+}
+
 class CapturingWindow : public WindowSystem_SDL {
  public:
-  void SwapBuffers() override;
+  void SwapBuffers() override {
+    last.width = GetWidth(), last.height = GetHeight(), ++frames;
+    last.rgba.assign(static_cast<size_t>(last.width) * last.height * 4, 0);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, last.width, last.height, GL_RGBA, GL_UNSIGNED_BYTE, last.rgba.data());
+    WindowSystem_SDL::SwapBuffers();
+  }
   Frame last;
   int frames = 0;
 };
 
-inline std::string WindowConfig(int width, int height, bool fullscreen, int unsupported = 0) {
+inline std::string WindowConfig(int width, int height, bool fullscreen) {
   return "<?xml version=\"1.0\"?>\n<Amber_Lantern_Grove><Window><Width>" + std::to_string(width) +
          "</Width><Height>" + std::to_string(height) + "</Height><Fullscreen>" +
-         (fullscreen ? "True" : "False") + "</Fullscreen><Unsupported>" +
-         std::to_string(unsupported) + "</Unsupported></Window></Amber_Lantern_Grove>\n";
+         (fullscreen ? "True" : "False") +
+         "</Fullscreen><Unsupported>0</Unsupported></Window></Amber_Lantern_Grove>\n";
 }
 
 // An engine in a scratch folder with its window, opened from `config` (a first run without
@@ -75,10 +85,22 @@ inline std::string WindowConfig(int width, int height, bool fullscreen, int unsu
 class EngineRig {
  public:
   ~EngineRig() { TearDownEngine(); }
-  void OpenWindow(const std::string& config);
+  void OpenWindow(const std::string& config) {
+    SharedDisplay();
+    if (!config.empty()) scratch.Write("config.xml", config);
+    engine = new Engine();
+    engine->AddSystem(window = new CapturingWindow());
+  }
   // Every System shut down, then deleted, in reverse order, then the engine.
-  void TearDownEngine();
-  bool Opened() const;
+  void TearDownEngine() {
+    if (engine == nullptr) return;
+    const std::vector<System*> systems(engine->Systems().rbegin(), engine->Systems().rend());
+    for (System* system : systems) system->Shutdown();
+    for (System* system : systems) delete system;
+    delete engine;
+    engine = nullptr;
+  }
+  bool Opened() const { return SDL_GetVideoSurface() != nullptr; }
   // Runs xdotool (which syncs with the server before it exits), then a round trip on the
   // window's own connection, so the resulting events are in its queue for the next frame.
   void Xdo(const std::string& arguments);
@@ -92,7 +114,13 @@ class EngineRig {
 // The window and input Systems, driven frame by frame in the main loop's order.
 class WindowHarness : public EngineRig {
  public:
-  explicit WindowHarness(const std::string& config);
+  explicit WindowHarness(const std::string& config) {
+    OpenWindow(config);
+    engine->AddSystem(input = new InputSystem_SDL());
+    engine->running = true;
+    // On a bare X server the keyboard focus follows the pointer: keep it on the window.
+    if (Opened()) Xdo("mousemove --window " + std::to_string(window->GetWindowHandle()) + " 5 5");
+  }
   void Frame() { window->Update(0.0), input->Update(0.0); }
   InputSystem_SDL* input = nullptr;
 };
@@ -101,7 +129,13 @@ class WindowHarness : public EngineRig {
 class GraphicsTest : public ::testing::Test, public EngineRig {
  protected:
   static constexpr int kWidth = 160, kHeight = 120;
-  void SetUp() override;
+  void SetUp() override {
+    ASSERT_TRUE(SharedDisplay().Ok());
+    OpenWindow(WindowConfig(kWidth, kHeight, false));
+    ASSERT_EQ(0, engine->exitCode) << "no GL window on the virtual display";
+    engine->AddSystem(graphics = new GraphicsSystem_GL());
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);  // a blue background makes blending visible
+  }
   void TearDown() override { TearDownEngine(); }
   const Frame& DrawFrame() { return graphics->Update(0.0), window->last; }
   GraphicsSystem_GL* graphics = nullptr;
@@ -115,9 +149,20 @@ class SceneTest : public GraphicsTest {
   void SetUp() override;
   // An object file: the named mesh and diffuse texture, optional scale and extra components.
   void WriteType(const std::string& name, const std::string& diffuse, const std::string& scale = "",
-                 const std::string& extra = "", const std::string& mesh = "quad.obj");
+                 const std::string& extra = "", const std::string& mesh = "quad.obj") {
+    scratch.Write("GameObjects/" + name + ".xml",
+                  "<Object>" + scale + "<Name>" + name + "</Name><Renderable>" +
+                      (mesh.empty() ? "" : "<Mesh>" + mesh + "</Mesh>") +
+                      (diffuse.empty() ? "" : "<Diffuse>" + diffuse + "</Diffuse>") +
+                      "</Renderable>" + extra + "</Object>");
+  }
   void LoadTypes() { ObjectFactory::instance->LoadObjectTypes(SharedString("./GameObjects")); }
-  GameObject* Create(const char* type, float x = 0, float y = 0, float z = 0);
+  GameObject* Create(const char* type, float x = 0, float y = 0, float z = 0) {
+    GameObject* object = objects->GetObject(ObjectFactory::instance->CreateObject(type));
+    if (object != nullptr)
+      object->position[0] = x, object->position[1] = y, object->position[2] = z;
+    return object;
+  }
   // The window pixel of a world point in the z = 0 plane seen by the default view: one world
   // unit at distance 10 is 60 / (10 tan 22.5) pixels either way.
   static int PixelX(double x) { return static_cast<int>(std::lround(80 + x * 14.4853)); }

@@ -1,43 +1,24 @@
-// Writes PNGs in memory with libpng, with a chosen row filter, chunk size and interlacing, and
-// encodes bytes as base64: the page frames the browser sends, made to order.
+// Writes PNGs in memory with libpng and encodes bytes as base64, as the browser sends its frames.
 #pragma once
 
 #include <png.h>
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace CorvaneTest {
 
-// `pixels` holds RGBA or RGB rows (as `colourType` says) from the top; `chunkBytes` is the most
-// image data in one IDAT chunk.
-inline std::vector<uint8_t> PngFile(const std::vector<uint8_t>& pixels, int width, int height,
-                                    int colourType, int filters, bool interlaced = false,
-                                    size_t chunkBytes = 8192) {
-  std::vector<uint8_t> file;
-  png_structp writer = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(writer);
-  png_set_write_fn(
-      writer, &file,
-      [](png_structp png, png_bytep data, png_size_t size) {
-        auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-        out->insert(out->end(), data, data + size);
-      },
-      nullptr);
-  png_set_filter(writer, 0, filters);
-  png_set_compression_buffer_size(writer, chunkBytes);
-  png_set_IHDR(writer, info, width, height, 8, colourType,
-               interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  std::vector<png_bytep> rows;
-  const int channels = colourType == PNG_COLOR_TYPE_RGBA ? 4 : 3;
-  for (int y = 0; y < height; ++y)
-    rows.push_back(const_cast<uint8_t*>(&pixels[static_cast<size_t>(y) * width * channels]));
-  png_set_rows(writer, info, rows.data());
-  png_write_png(writer, info, PNG_TRANSFORM_IDENTITY, nullptr);
-  png_destroy_write_struct(&writer, &info);
+// RGBA pixels (rows from the top) as a PNG file, written by libpng.
+inline std::vector<uint8_t> PngFile(const std::vector<uint8_t>& rgba, int width, int height) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = width, image.height = height, image.format = PNG_FORMAT_RGBA;
+  png_alloc_size_t size = 0;
+  png_image_write_to_memory(&image, nullptr, &size, 0, rgba.data(), 0, nullptr);
+  std::vector<uint8_t> file(size);
+  if (!png_image_write_to_memory(&image, file.data(), &size, 0, rgba.data(), 0, nullptr))
+    file.clear();
   return file;
 }
 

@@ -1,11 +1,9 @@
 #include "TestSupport.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <thread>
 
@@ -27,48 +25,32 @@ bool WaitUntil(const std::function<bool()>& condition, int seconds) {
   return true;
 }
 
-ScratchDir::ScratchDir(const std::string& name)
-    : path(std::filesystem::path(CORVANE_BINARY_DIR) / "scratch" /
-           (name + "-" + std::to_string(getpid()))) {
-  std::filesystem::remove_all(path);
-  std::filesystem::create_directories(path);
+bool WaitUntilBlocked(pid_t thread) {
+  const std::string stat = "/proc/self/task/" + std::to_string(thread) + "/stat";
+  return WaitUntil([&] {
+    // The state follows the command name, which is in parentheses and may hold any character.
+    const std::string text = ReadFile(stat);
+    const size_t nameEnd = text.rfind(')');
+    return nameEnd != std::string::npos && text.compare(nameEnd, 3, ") S") == 0;
+  });
 }
 
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path, ignored);
-}
-
-std::filesystem::path ScratchDir::Write(const std::string& relative,
-                                        const std::string& contents) const {
-  std::filesystem::path file = path / relative;
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << contents;
-  return file;
-}
-
-std::vector<std::string> CapturedLog::Lines() const {
-  std::vector<std::string> lines;
-  std::istringstream in(stream.str());
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-CapturedStderr::CapturedStderr(const std::filesystem::path& file) : path(file), saved(dup(2)) {
-  fflush(stderr);
-  int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  dup2(fd, 2);
-  close(fd);
-}
-
-std::string CapturedStderr::Text() {
-  if (saved >= 0) {
-    fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    saved = -1;
+std::string PathOfFileURL(const std::string& url) {
+  const std::string scheme = "file://", hex = "0123456789ABCDEFabcdef";
+  if (url.compare(0, scheme.size(), scheme) != 0) return "";
+  std::string path;
+  for (size_t at = scheme.size(); at < url.size(); ++at) {
+    const unsigned char c = static_cast<unsigned char>(url[at]);
+    if (c == '%' && at + 2 < url.size() && url.find_first_not_of(hex, at + 1) > at + 2) {
+      path.push_back(static_cast<char>(std::stoi(url.substr(at + 1, 2), nullptr, 16)));
+      at += 2;
+    } else if (c > 0x20 && c < 0x7F && std::strchr("\"#%<>?[\\]^`{|}", c) == nullptr) {
+      path.push_back(static_cast<char>(c));
+    } else {
+      return "";
+    }
   }
-  return ReadFile(path);
+  return path;
 }
 
 ChildOutcome RunInChild(const std::function<int()>& work, std::chrono::seconds deadline,
@@ -89,10 +71,9 @@ ChildOutcome RunInChild(const std::function<int()>& work, std::chrono::seconds d
   auto exited = [&] { return waitpid(child, &status, WNOHANG) == child; };
   const bool ended = WaitUntil(exited, static_cast<int>(deadline.count()));
   if (!ended) kill(child, SIGKILL), waitpid(child, &status, 0);
-  ChildOutcome outcome{ended && WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-                       ""};
-  std::rewind(errors);
-  for (int c; (c = std::fgetc(errors)) != EOF;) outcome.errors.push_back(static_cast<char>(c));
+  const ChildOutcome outcome{ended && WIFEXITED(status),
+                             WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                             ReadFile("/proc/self/fd/" + std::to_string(fileno(errors)))};
   std::fclose(errors);
   return outcome;
 }

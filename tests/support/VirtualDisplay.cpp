@@ -13,7 +13,7 @@
 namespace CorvaneTest {
 
 VirtualDisplay::VirtualDisplay(int width, int height) {
-  if (const char* display = std::getenv("DISPLAY")) hadDisplay = true, previousDisplay = display;
+  if (const char* display = std::getenv("DISPLAY")) previousDisplay = display;
   int fds[2];
   if (pipe(fds) != 0) return;
   server = fork();
@@ -21,11 +21,10 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     close(fds[0]);
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    const std::string fd = std::to_string(fds[1]);
     const int devnull = open("/dev/null", O_WRONLY);
     dup2(devnull, 1), dup2(devnull, 2);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
-           "tcp", "-noreset", static_cast<char*>(nullptr));
+    execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0",
+           screen.c_str(), "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);
@@ -40,11 +39,7 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
 
 VirtualDisplay::~VirtualDisplay() {
   if (server > 0) kill(server, SIGTERM), waitpid(server, nullptr, 0);
-  if (hadDisplay) {
-    setenv("DISPLAY", previousDisplay.c_str(), 1);
-  } else {
-    unsetenv("DISPLAY");
-  }
+  previousDisplay ? setenv("DISPLAY", previousDisplay->c_str(), 1) : unsetenv("DISPLAY");
 }
 
 VirtualDisplay& SharedDisplay() {
@@ -67,12 +62,8 @@ int RunCommand(const std::string& command) {
 std::string CommandOutput(const std::string& command) {
   std::string output;
   FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  char buffer[4096];
-  for (size_t count; (count = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    output.append(buffer, count);
-  }
-  pclose(pipe);
+  for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) output.push_back(char(c));
+  if (pipe != nullptr) pclose(pipe);
   return output;
 }
 

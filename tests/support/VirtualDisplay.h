@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 
 namespace CorvaneTest {
@@ -21,8 +22,7 @@ class VirtualDisplay {
  private:
   pid_t server = -1;
   std::string name;
-  std::string previousDisplay;
-  bool hadDisplay = false;
+  std::optional<std::string> previousDisplay;
 };
 
 // The one 1280 x 720 display of a test program, started at the first call, with Mesa's GL
