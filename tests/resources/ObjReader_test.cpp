@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <sstream>
 
 #include "TestSupport.h"
 #include "core/QuitSignal.h"
@@ -122,23 +123,19 @@ TEST(ObjReader, FaceFormsGiveTheCornersTinyobjloaderGives) {
     SCOPED_TRACE(c);
     const MeshVertex& v = data->vertices[c];
     const tinyobj::index_t& r = corners[c];
-    for (int k = 0; k < 3; ++k) ASSERT_EQ(v.position[k], attrib.vertices[3 * r.vertex_index + k]);
-    for (int k = 0; k < 2; ++k) {
-      ASSERT_EQ(v.texCoord[k],
-                r.texcoord_index < 0 ? 0.0f : attrib.texcoords[2 * r.texcoord_index + k]);
-    }
-    // The flat normal: of unit length, across the corner's triangle, on the side from which
-    // the corners run counter-clockwise.
-    const MeshVertex* t = data->vertices + c / 3 * 3;
-    float e[2][3], n[3];
-    for (int k = 0; k < 3; ++k) {
-      e[0][k] = t[1].position[k] - t[0].position[k];
-      e[1][k] = t[2].position[k] - t[0].position[k];
-    }
-    for (int k = 0; k < 3; ++k)
-      n[k] = e[0][(k + 1) % 3] * e[1][(k + 2) % 3] - e[0][(k + 2) % 3] * e[1][(k + 1) % 3];
+    // The flat normal: across the corner's triangle, on the side from which the corners run
+    // counter-clockwise.
+    const float* p[3];
+    for (int k = 0; k < 3; ++k) p[k] = data->vertices[c / 3 * 3 + k].position;
+    float n[3];
+    for (int k = 0, i = 1, j = 2; k < 3; ++k, i = (k + 1) % 3, j = (k + 2) % 3)
+      n[k] = (p[1][i] - p[0][i]) * (p[2][j] - p[0][j]) - (p[1][j] - p[0][j]) * (p[2][i] - p[0][i]);
     const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    for (int k = 0; k < 2; ++k)
+      ASSERT_EQ(v.texCoord[k],
+                r.texcoord_index < 0 ? 0 : attrib.texcoords[2 * r.texcoord_index + k]);
     for (int k = 0; k < 3; ++k) {
+      ASSERT_EQ(v.position[k], attrib.vertices[3 * r.vertex_index + k]);
       if (r.normal_index >= 0)
         ASSERT_EQ(v.normal[k], attrib.normals[3 * r.normal_index + k]);
       else
@@ -195,20 +192,10 @@ TEST(ObjReader, AQuitSignalStopsTheRead) {
 
 // The hand-written number reader must round as the C library does, for every form.
 TEST(ObjReader, NumbersReadAsStrtofReadsThem) {
-  std::vector<std::string> numbers = {"0",
-                                      "-0",
-                                      "+1.5",
-                                      ".5",
-                                      "5.",
-                                      "1e3",
-                                      "1E-3",
-                                      "-2.5e+2",
-                                      "3.4e38",
-                                      "1e-40",
-                                      "0.1",
-                                      "16777217",
-                                      "123456789012345678901234",
-                                      "1.000000059604644775390625001"};
+  std::istringstream forms(
+      "0 -0 +1.5 .5 5. 1e3 1E-3 -2.5e+2 3.4e38 1e-40 0.1 16777217 123456789012345678901234 "
+      "1.000000059604644775390625001");
+  std::vector<std::string> numbers{std::istream_iterator<std::string>(forms), {}};
   std::mt19937_64 random(12345);
   for (int i = 0; i < 3000; ++i) {
     char buffer[64];
