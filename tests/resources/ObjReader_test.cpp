@@ -143,9 +143,8 @@ TEST(ObjReader, UnreadableFilesGiveNoMeshAndALogLineNamingThem) {
   ScratchDir dir("obj-unreadable");
   std::filesystem::create_directories(dir.Path() / "folder");
   ASSERT_EQ(mkfifo((dir.Path() / "fifo").c_str(), 0600), 0);
-  for (const std::string& path :
-       {(dir.Path() / "missing").string(), (dir.Path() / "folder").string(),
-        (dir.Path() / "fifo").string(), std::string("/dev/zero")}) {
+  for (const char* name : {"missing", "folder", "fifo", "/dev/zero"}) {
+    const std::string path = (dir.Path() / name).string();  // "/dev/zero" stays itself
     for (auto read : {&ObjReader::Read, &KmdlReader::Read}) {
       CapturedLog log;
       EXPECT_EQ(read(path.c_str()), nullptr) << path;
@@ -175,11 +174,7 @@ TEST(ObjReader, AQuitSignalStopsTheRead) {
   ScratchDir dir("obj-quit");
   const std::string path = dir.Write("mesh.obj", kNumbered + "f 1 2 3\n").string();
   EXPECT_EXIT(
-      {
-        QuitSignal::Install();
-        raise(SIGINT);
-        std::exit(ObjReader::Read(path.c_str()) == nullptr ? 0 : 1);
-      },
+      (QuitSignal::Install(), raise(SIGINT), std::exit(ObjReader::Read(path.c_str()) ? 1 : 0)),
       testing::ExitedWithCode(0), "");
 }
 

@@ -88,9 +88,7 @@ class ResourceManagerTest : public ::testing::Test {
   int AddBackground(const std::string& sub, const std::vector<std::string>& files) {
     return manager->AddDirectory(Folder(sub, files).c_str(), kBackgroundType);
   }
-  ResourceStatus Status(const std::string& name) {
-    return manager->GetStatus(NameHash(name.c_str()));
-  }
+  ResourceStatus Status(const std::string& n) { return manager->GetStatus(NameHash(n.c_str())); }
   Resource* Get(const std::string& name) { return manager->Get(NameHash(name.c_str())); }
 
   CorvaneTest::ScratchDir folder{"resources"};

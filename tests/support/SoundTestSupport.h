@@ -58,7 +58,6 @@ struct SoundRig {
   SoundRig(const std::string& name, const std::vector<std::pair<std::string, std::string>>& sounds,
            const std::string& config = "")
       : dir(name), cd(dir.Path()) {
-    std::filesystem::create_directories(dir.Path() / "sound");
     for (const auto& [file, contents] : sounds) dir.Write("sound/" + file, contents);
     if (!config.empty()) dir.Write("config.xml", config);
     engine = new Engine();
