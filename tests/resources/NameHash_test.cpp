@@ -1,10 +1,12 @@
-// Name hashes: the ids stored in data files and passed by the game. (The table keyed by them is
-// the resource manager suite's matter: every load takes its file out of the pending table.)
+// Name hashes (the ids stored in data files and passed by the game) and the table keyed by them.
 #include "resources/NameHash.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "objects/SharedString.h"
+#include "resources/NameHashMap.h"
 
 using namespace CorvaneEngine;
 
@@ -21,4 +23,27 @@ TEST(NameHash, TypeIdsAndHighBytes) {
   EXPECT_EQ(NameHash("Texture_Mip!", 11), NameHash(SharedString("Texture_Mip")));
   EXPECT_EQ(NameHash("\x80", 1).value, Reference("\x80"));
   static_assert(NameHash("Sound") == 0xB3CA9A34u, "type id must be a constant expression");
+}
+
+// The resource manager takes every loaded file out of its pending table; a removal that lost the
+// rest of a bucket would leave files that never load.
+TEST(NameHashMap, RemoveFromEveryPlaceInABucket) {
+  // With 4 buckets, ids 1, 5 and 9 share bucket 1 (an inline entry, then two chained ones): taken
+  // out from the middle of the chain first, then from the inline place with one and with two
+  // entries behind it.
+  for (const auto& order : {std::vector<uint32_t>{5, 1, 9}, {1, 5, 9}}) {
+    NameHashMap<int> map;
+    std::set<uint32_t> left = {1, 5, 9};
+    for (uint32_t id : left) map.Insert(id, static_cast<int>(id));
+    ASSERT_EQ(map.BucketCount(), 4u);
+    for (uint32_t id : order) {
+      EXPECT_TRUE(map.Remove(id) && !map.Remove(id)) << id;
+      left.erase(id);
+      for (uint32_t kept : left) EXPECT_TRUE(map.Find(kept) && map.Find(kept)->value == int(kept));
+    }
+    // The emptied bucket is reusable, and a second insert under a present id keeps the first value.
+    map.Insert(13u, 1);
+    map.Insert(13u, 2);
+    EXPECT_TRUE(map.Count() == 1u && map.Find(13u)->value == 1);
+  }
 }
