@@ -94,14 +94,13 @@ TEST(ObjReader, SmallFilesGiveTheirCornersOrNoMeshWithTheirLogLine) {
 // Corners without a normal carry their face's flat normal.
 TEST(ObjReader, FaceFormsGiveTheCornersTinyobjloaderGives) {
   const std::string path = CORVANE_SOURCE_DIR "/tests/resources/data/forms.obj";
-  tinyobj::attrib_t attrib;
-  std::vector<tinyobj::shape_t> shapes;
-  std::vector<tinyobj::material_t> materials;
-  std::string warn, err;
-  ASSERT_TRUE(
-      tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(), nullptr, false));
+  tinyobj::ObjReader reference;
+  tinyobj::ObjReaderConfig config;
+  config.triangulate = false;
+  ASSERT_TRUE(reference.ParseFromFile(path, config));
+  const tinyobj::attrib_t& attrib = reference.GetAttrib();
   std::vector<tinyobj::index_t> corners;
-  for (const tinyobj::shape_t& shape : shapes) {
+  for (const tinyobj::shape_t& shape : reference.GetShapes()) {
     size_t first = 0;
     for (unsigned char size : shape.mesh.num_face_vertices) {
       for (int i : size == 3 ? std::vector<int>{0, 1, 2} : std::vector<int>{0, 1, 2, 0, 2, 3})

@@ -56,9 +56,9 @@ void PlayToTheEnd(const char* name) {
       CorvaneTest::WaitUntil([name] { return SourceState(Sound(name)->source) == AL_STOPPED; }));
 }
 
-std::string Config(const char* key, const char* value) {
-  return std::string("<?xml version=\"1.0\"?><Amber_Lantern_Grove><Sound><") + key + ">" + value +
-         "</" + key + "></Sound></Amber_Lantern_Grove>";
+std::string Config(const std::string& setting) {
+  return "<?xml version=\"1.0\"?><Amber_Lantern_Grove><Sound>" + setting +
+         "</Sound></Amber_Lantern_Grove>";
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ std::string Config(const char* key, const char* value) {
 // A sound the resource thread loaded plays by its file name at its level and length; muted plays
 // are silent, and unmuting brings the volume set meanwhile.
 TEST(SoundSystemRecording, MutedPlaysAreSilentAndUnmutedOnesHeardAtTheStoredVolume) {
-  SoundRig rig("sound-play", {{"tone.wav", ToneWav(0.3, 0.8)}}, Config("Mute", "True"));
+  SoundRig rig("sound-play", {{"tone.wav", ToneWav(0.3, 0.8)}}, Config("<Mute>True</Mute>"));
   ASSERT_TRUE(Settled("tone.wav", ResourceStatus::Loaded));
   ASSERT_TRUE(rig.system->SourceCount() == 1u && rig.system->IsMuted());
   PlayToTheEnd("tone.wav");
@@ -85,7 +85,7 @@ TEST(SoundSystem, VolumeMutePlaysPauseAndStopOnLoadedSources) {
   SoundRig rig(
       "sound-controls",
       {{"playing.wav", tone}, {"stopped.wav", tone}, {"idle.wav", tone}, {"paused.wav", tone}},
-      Config("BufferedVolume", "3.0"));
+      Config("<BufferedVolume>3.0</BufferedVolume>"));
   SoundSystem_AL& sound = *rig.system;
   const uint32_t playing = Sound("playing.wav")->source, stopped = Sound("stopped.wav")->source,
                  idle = Sound("idle.wav")->source, paused = Sound("paused.wav")->source;
