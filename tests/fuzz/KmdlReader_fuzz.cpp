@@ -21,12 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (mesh == nullptr) return 0;
   const uint64_t copied = wanted < held ? wanted : held;
   const auto* bytes = reinterpret_cast<const uint8_t*>(mesh->vertices);
-  if (mesh->vertexCount != count || (copied > 0 && std::memcmp(bytes, data + 4, copied) != 0)) {
+  if (mesh->vertexCount != count || (copied > 0 && std::memcmp(bytes, data + 4, copied) != 0))
     std::abort();
-  }
-  for (uint64_t i = copied; i < wanted; ++i) {
+  for (uint64_t i = copied; i < wanted; ++i)
     if (bytes[i] != 0) std::abort();
-  }
   MeshData::Free(mesh);
   return 0;
 }

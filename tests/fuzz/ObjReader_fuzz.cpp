@@ -11,9 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MeshData* mesh = CorvaneEngine::ObjReader::Read(FuzzInputFile(data, size, "mesh.obj"));
   if (mesh == nullptr) return 0;
   if (mesh->vertexCount % 3 != 0 ||
-      mesh->vertexCount * sizeof(CorvaneEngine::MeshVertex) > mesh->blockBytes) {
+      mesh->vertexCount * sizeof(CorvaneEngine::MeshVertex) > mesh->blockBytes)
     std::abort();
-  }
   volatile float sum = 0.0f;
   for (uint32_t i = 0; i < mesh->vertexCount; ++i) {
     const CorvaneEngine::MeshVertex& v = mesh->vertices[i];

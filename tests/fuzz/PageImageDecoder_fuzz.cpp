@@ -13,13 +13,11 @@
 using CorvaneEngine::PageImageDecoder;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::vector<uint8_t> bytes(data, data + size);
-  std::vector<uint8_t> decoded;
+  std::vector<uint8_t> bytes(data, data + size), decoded;
   PageImageDecoder::DecodeBase64(reinterpret_cast<const char*>(data), size, decoded);
   const std::string text = CorvaneTest::Base64(bytes);
-  if (!PageImageDecoder::DecodeBase64(text.data(), text.size(), decoded) || decoded != bytes) {
+  if (!PageImageDecoder::DecodeBase64(text.data(), text.size(), decoded) || decoded != bytes)
     std::abort();
-  }
 
   PageImageDecoder decoder;
   if (!decoder.Decode(text.data(), text.size())) return 0;
@@ -27,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> first(decoder.Pixels(), decoder.Pixels() + imageBytes);
   if (!decoder.Decode(text.data(), text.size()) ||
       static_cast<size_t>(decoder.Width()) * decoder.Height() * 4 != imageBytes ||
-      std::memcmp(first.data(), decoder.Pixels(), imageBytes) != 0) {
+      std::memcmp(first.data(), decoder.Pixels(), imageBytes) != 0)
     std::abort();
-  }
   return 0;
 }

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 int main(int argc, char** argv) {
   size_t replayed = 0;
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 1; i < argc; ++i)
     for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
       if (entry.path().filename().string()[0] == '.') continue;
       std::ifstream in(entry.path(), std::ios::binary);
@@ -23,7 +23,6 @@ int main(int argc, char** argv) {
       LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
       ++replayed;
     }
-  }
   std::fprintf(stderr, "%zu inputs replayed\n", replayed);
   return replayed > 0 ? 0 : 1;
 }

@@ -31,18 +31,16 @@ class MeshTest : public testing::Test {
     // Lighting (GL's first light shines from the viewer) makes the normals visible: brightness =
     // the normal's z.
     const GLfloat zero[4] = {0, 0, 0, 1}, one[4] = {1, 1, 1, 1};
-    glEnable(GL_LIGHTING);
-    glEnable(GL_LIGHT0);
+    for (GLenum feature : {GL_LIGHTING, GL_LIGHT0, GL_TEXTURE_2D}) glEnable(feature);
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, zero);
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, zero);
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, one);
     // A 2 x 1 texture: red, green.
     const uint8_t texels[8] = {255, 0, 0, 255, 0, 255, 0, 255};
     glBindTexture(GL_TEXTURE_2D, 1);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    for (GLenum filter : {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER})
+      glTexParameteri(GL_TEXTURE_2D, filter, GL_NEAREST);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
-    glEnable(GL_TEXTURE_2D);
     glClearColor(0, 0, 0.25f, 1);
   }
   void TearDown() override { hasVertexBufferObjects = false; }
@@ -70,18 +68,16 @@ class MeshTest : public testing::Test {
 }  // namespace
 
 TEST_F(MeshTest, BuffersAndClientMemoryDrawTheSamePictureAlsoAfterNewMeshesAndRestores) {
-  std::unique_ptr<Mesh_GL> buffered = Load("quads.obj", kTwoQuads, true);
-  std::unique_ptr<Mesh_GL> client = Load("quads.obj", kTwoQuads, false);
+  std::unique_ptr<Mesh_GL> buffered = Load("quads.obj", kTwoQuads, true),
+                           client = Load("quads.obj", kTwoQuads, false);
   ASSERT_TRUE(buffered && client);
   EXPECT_TRUE(buffered->vertexCount == 12u && buffered->meshData == nullptr);
   EXPECT_EQ(client->vertexBuffer, Mesh_GL::kNoBuffer);
   const std::vector<uint8_t> picture = Picture({buffered.get()});
   // Red, green, then both at half brightness.
   const int expected[4][3] = {{255, 0, 0}, {0, 255, 0}, {128, 0, 0}, {0, 128, 0}};
-  for (int i = 0; i < 4; ++i) {
-    for (int c = 0; c < 3; ++c)
-      EXPECT_NEAR(picture[4 * (32 * kGlSize + 8 + 16 * i) + c], expected[i][c], 1);
-  }
+  for (int i = 0; i < 12; ++i)
+    EXPECT_NEAR(picture[4 * (32 * kGlSize + 8 + 16 * (i / 3)) + i % 3], expected[i / 3][i % 3], 1);
   EXPECT_EQ(Picture({client.get()}), picture);
   // Building binds the new mesh's buffers: the quads must bind theirs again; drawn in turn, each
   // mesh draws its own corners.
@@ -107,8 +103,7 @@ TEST_F(MeshTest, KmdlFilesLoadAndBadOrGoneFilesGiveNoCorners) {
   // A .kmdl: the corner count, then 32 bytes a corner (its contents are the fuzz replay's matter).
   std::unique_ptr<Mesh_GL> mesh =
       Load("one.kmdl", std::string("\x03\x00\x00\x00", 4) + std::string(96, '\0'), true);
-  ASSERT_NE(mesh, nullptr);
-  EXPECT_EQ(mesh->vertexCount, 3u);
+  ASSERT_TRUE(mesh && mesh->vertexCount == 3u);
 
   CorvaneTest::CapturedLog log;
   EXPECT_EQ(Load("bad.obj", "v 0 0 0\nf 1/1/1 1/1/1\n", true), nullptr);

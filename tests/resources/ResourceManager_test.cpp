@@ -38,8 +38,8 @@ std::vector<std::string> Journal() {
 }
 // How many events contain the text.
 int Seen(const std::string& text) {
-  const auto events = Journal();
-  return std::count_if(events.begin(), events.end(),
+  std::lock_guard<std::mutex> hold(journalLock);
+  return std::count_if(journal.begin(), journal.end(),
                        [&](const std::string& e) { return e.find(text) != std::string::npos; });
 }
 
@@ -54,7 +54,7 @@ struct TestResource : Resource {
 // Loads "*.dat" files; names containing "broken" cannot be used.
 struct TestMaker : ResourceMaker {
   explicit TestMaker(bool mainThreadOnly) : ResourceMaker(mainThreadOnly) {}
-  ~TestMaker() override { Note(mainThreadOnly ? "main maker gone" : "thread maker gone"); }
+  ~TestMaker() override { Note("maker gone"); }
   Resource* Load(const ResourceRequest& request) override {
     const std::string path = request.path.CStr(), name = path.substr(path.rfind('/') + 1);
     Note("load " + name);
@@ -87,9 +87,7 @@ class ResourceManagerTest : public ::testing::Test {
   int AddBackground(const std::string& sub, const std::vector<std::string>& files) {
     return manager->AddDirectory(Folder(sub, files).c_str(), kBackgroundType);
   }
-  ResourceStatus Status(const std::string& name) {
-    return manager->GetStatus(NameHash(name.c_str()));
-  }
+  ResourceStatus Status(const std::string& n) { return manager->GetStatus(NameHash(n.c_str())); }
   Resource* Get(const std::string& name) { return manager->Get(NameHash(name.c_str())); }
 
   CorvaneTest::ScratchDir folder{"resources"};
@@ -97,17 +95,18 @@ class ResourceManagerTest : public ::testing::Test {
 };
 
 std::vector<std::string> Numbered(int count) {
-  std::vector<std::string> names(count);
-  for (int i = 0; i < count; ++i) names[i] = "f" + std::to_string(i) + ".dat";
+  std::vector<std::string> names;
+  while (count-- > 0) names.push_back("f" + std::to_string(count) + ".dat");
   return names;
 }
 
 }  // namespace
 
 TEST_F(ResourceManagerTest, RegistrationAndFolderScan) {
-  // A second maker under a taken id: answered 0, the first stays, the second is destroyed.
+  // A second maker under a taken id: answered 0, the first (main-thread) one stays, the second
+  // (background) one is destroyed.
   EXPECT_EQ(manager->RegisterMaker(new TestMaker(false), kMainType), 0);
-  EXPECT_EQ(Journal(), std::vector<std::string>{"thread maker gone"});
+  EXPECT_EQ(Journal(), std::vector<std::string>{"maker gone"});
 
   const std::string first = Folder("a", {"ship.dat", "ship.DAT", "photo.dato", "nodot"});
   EXPECT_EQ(manager->AddDirectory((folder.Path() / "missing").c_str(), kMainType), 2);
@@ -119,9 +118,8 @@ TEST_F(ResourceManagerTest, RegistrationAndFolderScan) {
     EXPECT_EQ(Status(name), ResourceStatus::Unknown) << name;
   EXPECT_EQ(Status("other.dat"), ResourceStatus::QueuedForMainThread);
   // Of two files with the same name, the folder added first wins.
-  Resource* ship = Get("ship.dat");
-  ASSERT_NE(ship, nullptr);
-  EXPECT_EQ(std::string(ship->path.CStr()), first + "/ship.dat");
+  ASSERT_NE(Get("ship.dat"), nullptr);
+  EXPECT_EQ(std::string(Get("ship.dat")->path.CStr()), first + "/ship.dat");
 }
 
 TEST_F(ResourceManagerTest, MainThreadFilesLoadOnlyInGetOnceAndAllAreReleasedAndRestored) {
@@ -136,10 +134,9 @@ TEST_F(ResourceManagerTest, MainThreadFilesLoadOnlyInGetOnceAndAllAreReleasedAnd
   EXPECT_EQ(Status("a.dat"), ResourceStatus::QueuedForMainThread);
 
   Resource* a = Get("a.dat");
-  ASSERT_NE(a, nullptr);
+  ASSERT_TRUE(a != nullptr && a->maker != nullptr && a->maker->mainThreadOnly);
   EXPECT_EQ(Seen("main loaded a.dat"), 1);
   EXPECT_EQ(std::string(a->path.CStr()), dir + "/a.dat");
-  EXPECT_TRUE(a->maker != nullptr && a->maker->mainThreadOnly);
   EXPECT_EQ(Status("a.dat"), ResourceStatus::Loaded);
   // A file its maker cannot use: null, then Unknown, and it is not tried again.
   EXPECT_EQ(Get("broken.dat"), nullptr);
@@ -155,10 +152,8 @@ TEST_F(ResourceManagerTest, MainThreadFilesLoadOnlyInGetOnceAndAllAreReleasedAnd
   Get("b.dat");
   manager->ReleaseAllGpuObjects();
   manager->RestoreAllGpuObjects();
-  for (const char* name : {"a.dat", "b.dat", "m1.dat", "m2.dat"})
-    EXPECT_TRUE(Seen("release " + std::string(name)) == 1 &&
-                Seen("restore " + std::string(name)) == 1)
-        << name;
+  for (const std::string name : {"a.dat", "b.dat", "m1.dat", "m2.dat"})
+    EXPECT_EQ(std::pair(Seen("release " + name), Seen("restore " + name)), std::pair(1, 1)) << name;
   EXPECT_EQ(Status("a.dat"), ResourceStatus::Loaded);  // the lock was given back
 }
 
@@ -183,16 +178,14 @@ TEST_F(ResourceManagerTest, BackgroundFilesGoQueuedLoadingLoadedOnceAlsoWhenGetR
   inGet = true;
   Resource* resource = Get(taken);
   opener.join();
-  ASSERT_NE(resource, nullptr);
-  EXPECT_FALSE(resource->maker->mainThreadOnly);
+  EXPECT_TRUE(resource != nullptr && !resource->maker->mainThreadOnly);
 
   // A file that fails is loaded once and not tried again in later passes.
   ASSERT_EQ(AddBackground("more", {"broken.dat", "d.dat"}), 0);
   ASSERT_TRUE(WaitUntil([&] { return Seen("loaded d.dat") + Seen("loaded broken") == 2; }));
   ASSERT_EQ(AddBackground("last", {"e.dat"}), 0);
   ASSERT_TRUE(WaitUntil([&] { return Seen("loaded e.dat") == 1; }));  // passes went on
-  EXPECT_EQ(Seen("thread loaded "), 5);
-  EXPECT_EQ(Seen("main loaded "), 0);
+  EXPECT_EQ(std::pair(Seen("thread loaded "), Seen("main loaded ")), std::pair(5, 0));
   EXPECT_EQ(Status("broken.dat"), ResourceStatus::Unknown);
   EXPECT_EQ(Get("broken.dat"), nullptr);
   EXPECT_EQ(Status(other), ResourceStatus::Loaded);
@@ -201,7 +194,7 @@ TEST_F(ResourceManagerTest, BackgroundFilesGoQueuedLoadingLoadedOnceAlsoWhenGetR
   const std::vector<std::string> names = Numbered(40);
   ASSERT_EQ(AddBackground("race", names), 0);
   ASSERT_TRUE(WaitUntil([&] { return Seen("load f") > 0; }));
-  for (auto it = names.rbegin(); it != names.rend(); ++it) EXPECT_NE(Get(*it), nullptr) << *it;
+  for (const std::string& name : names) EXPECT_NE(Get(name), nullptr) << name;
   EXPECT_EQ(Seen("loaded f"), 40);
 }
 
@@ -223,12 +216,7 @@ TEST_F(ResourceManagerTest, DestructionJoinsTheLoadUnderWayAndLoadsNothingElse) 
   ASSERT_TRUE(joining);
 
   // The load under way finished, was stored and destroyed after the makers; nothing else loaded.
-  const auto events = Journal();
-  ASSERT_EQ(Seen("loaded "), 1);
-  ASSERT_EQ(Seen("destroy "), 1);
-  const std::string name = events[0].substr(5);
-  auto at = [&](const std::string& e) { return std::find(events.begin(), events.end(), e); };
-  ASSERT_NE(at("thread maker gone"), events.end());
-  EXPECT_LT(at("thread loaded " + name), at("thread maker gone"));
-  EXPECT_LT(at("thread maker gone"), at("destroy " + name));
+  const std::string name = Journal()[0].substr(5);
+  EXPECT_EQ(Journal(), (std::vector<std::string>{"load " + name, "thread loaded " + name,
+                                                 "maker gone", "maker gone", "destroy " + name}));
 }

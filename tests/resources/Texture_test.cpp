@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstring>
-
 #include "GlContext.h"
 #include "PngWriter.h"
 #include "TestSupport.h"
@@ -52,6 +50,8 @@ TEST_F(TextureTest, EachMakerSetsItsFiltersAndRestoresUseMipmaps) {
   TextureLoader_GL plain;
   TextureLoader_MipMap_GL mip;
   TextureLoader_NoMipMap_GL noMip;
+  // Loads with each maker with useMipmaps set or not before: it is kept, and the minifying filter
+  // says whether mipmaps are used.
   const struct {
     TextureLoader_GL* maker;
     bool flagBefore, mipmapped;
@@ -61,17 +61,15 @@ TEST_F(TextureTest, EachMakerSetsItsFiltersAndRestoresUseMipmaps) {
     SCOPED_TRACE(&c - cases);
     useMipmaps = c.flagBefore;
     std::unique_ptr<Texture_GL> texture = LoadWith<Texture_GL>(*c.maker, path);
+    ASSERT_TRUE(texture != nullptr && texture->width == 4 && texture->height == 2);
     EXPECT_EQ(useMipmaps, c.flagBefore);
-    ASSERT_NE(texture, nullptr);
-    EXPECT_TRUE(texture->width == 4 && texture->height == 2);
     ExpectTexture(*texture, c.mipmapped);
     EXPECT_EQ(Parameter(GL_GENERATE_MIPMAP), GL_TRUE);
   }
   // Reloads follow useMipmaps (true outside a variant's Load), whatever maker made the texture.
   useMipmaps = true;
   std::unique_ptr<Texture_GL> texture = LoadWith<Texture_GL>(noMip, path);
-  texture->ReleaseGpuObjects();
-  texture->RestoreGpuObjects();
+  texture->ReleaseGpuObjects(), texture->RestoreGpuObjects();
   ExpectTexture(*texture, true);
 
   // The file is gone by the next context change: no GL name, one log line.

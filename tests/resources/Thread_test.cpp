@@ -34,11 +34,10 @@ TEST(Mutex, ASecondLockerWaitsForTheHolderAndTheGuardGivesItBack) {
 TEST(ThreadDeathTest, DestroyingARunningThreadReportsAndEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   setenv("CORVANE_ERROR_BOX", "0", 1);
-  EXPECT_DEATH(delete new Thread(
-                   [](void*) {
-                     for (;;) pause();
-                   },
-                   nullptr),
+  auto forever = [](void*) {
+    for (;;) pause();
+  };
+  EXPECT_DEATH(delete new Thread(forever, nullptr),
                "ERROR: Thread\\.cpp, line [0-9]+\nERROR: Thread [1-9][0-9]* is still executing "
                "when destructor was called\\. C\\+\\+11 standard specifies the program should "
                "now exit\\.");

@@ -19,12 +19,9 @@ struct NullBackend : ::testing::Environment {
 const auto* const nullBackend = ::testing::AddGlobalTestEnvironment(new NullBackend);
 
 // How many OpenAL sources and buffers exist (names are handed out from 1 upwards).
-std::pair<int, int> LiveObjects() {
-  std::pair<int, int> live;
-  for (ALuint name = 1; name <= 1024; ++name) {
-    live.first += alIsSource(name) ? 1 : 0;
-    live.second += alIsBuffer(name) ? 1 : 0;
-  }
+int LiveObjects() {
+  int live = 0;
+  for (ALuint name = 1; name <= 1024; ++name) live += alIsSource(name) + alIsBuffer(name);
   return live;
 }
 
@@ -38,13 +35,11 @@ SoundFile_AL* LoadFile(const std::filesystem::path& path) {
 
 TEST(SoundLoader, AcceptsTheLowerCaseWavExtensionOnly) {
   SoundLoader_AL loader;
-  EXPECT_TRUE(loader.SupportsExtension(".wav"));
-  for (const char* refused : {".WAV", ""}) {
-    CorvaneTest::CapturedLog log;
-    EXPECT_FALSE(loader.SupportsExtension(refused));
-    EXPECT_EQ(log.Text(), "Sound Loading Error: " + std::string(refused) +
-                              " is not a supported file extension for sound files.\n");
-  }
+  CorvaneTest::CapturedLog log;
+  EXPECT_TRUE(loader.SupportsExtension(".wav") && !loader.SupportsExtension(".WAV") &&
+              !loader.SupportsExtension(""));
+  const std::string refused = " is not a supported file extension for sound files.\n";
+  EXPECT_EQ(log.Text(), "Sound Loading Error: .WAV" + refused + "Sound Loading Error: " + refused);
 }
 
 TEST(SoundLoader, UndecodableFilesLogAlutErrorNamingThemAndLeaveNothingBehind) {
@@ -68,29 +63,6 @@ TEST(SoundLoader, UndecodableFilesLogAlutErrorNamingThemAndLeaveNothingBehind) {
                 alut(ALUT_ERROR_UNSUPPORTED_FILE_TYPE, noise),
                 "Sound Loading Error: can not read \"" + fifo.string() + "\": not a regular file",
                 "Resource Error: broken.wav does not exist."}));
-  EXPECT_EQ(LiveObjects(), std::make_pair(0, 0));
+  EXPECT_EQ(LiveObjects(), 0);
   EXPECT_EQ(rig.system->SourceCount(), 0u);
-}
-
-// Sounds are destroyed with the resource manager, after ALUT has ended; by then their names may
-// belong to the objects of a later ALUT run.
-TEST(SoundLoader, SoundsOutlivingTheirAlutRunDeleteNothing) {
-  SoundFile_AL* old = nullptr;
-  {
-    SoundRig first("loader-first", {});
-    old = LoadFile(first.dir.Write("old.wav", ToneWav(0.1, 0.5)));
-    ASSERT_NE(old, nullptr);
-    EXPECT_EQ(first.system->SourceCount(), 1u);
-    EXPECT_EQ(LiveObjects(), std::make_pair(1, 1));
-  }
-  SoundRig second("loader-second", {{"tone.wav", ToneWav(0.1, 0.5)}});
-  SoundFile_AL* current = Sound("tone.wav");
-  ASSERT_NE(current, nullptr);
-  delete old;
-  EXPECT_EQ(LiveObjects(), std::make_pair(1, 1));
-  second.system->PlaySound("tone.wav", true);
-  EXPECT_EQ(SourceState(current->source), AL_PLAYING);
-  SoundFile_AL* late = LoadFile(second.dir.Write("late.wav", ToneWav(0.1, 0.5)));
-  second.TearDown();
-  delete late;  // no audio context at all now
 }

@@ -1,15 +1,12 @@
 // Helpers of the sound suites: WAV files, an OpenAL Soft configuration for the test's process,
-// measurements on what the wave backend recorded, and an engine with the sound system, its maker
-// and a "./sound" folder, built as the program entry builds them.
+// and an engine with the sound system, its maker and a "./sound" folder, built as the program
+// entry builds them.
 #pragma once
 
-#include <AL/al.h>
 #include <stdlib.h>
 
-#include <chrono>
 #include <cmath>
 #include <fstream>
-#include <thread>
 
 #include "TestSupport.h"
 #include "core/Engine.h"
@@ -31,9 +28,8 @@ inline std::string ToneWav(double seconds, double amplitude) {
   const uint32_t count = uint32_t(seconds * kRate), size = count * 2;
   file += "RIFF", put(36 + size, 4), file += "WAVEfmt ", put(16, 4), put(1, 2), put(1, 2);
   put(kRate, 4), put(kRate * 2, 4), put(2, 2), put(16, 2), file += "data", put(size, 4);
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i < count; ++i)
     put(uint16_t(std::lround(amplitude * 32767.0 * std::sin(2.0 * M_PI * 440.0 * i / kRate))), 2);
-  }
   return file;
 }
 
@@ -49,57 +45,19 @@ inline void ConfigureOpenAL(const std::filesystem::path& conf, const char* drive
   setenv("CORVANE_ERROR_BOX", "0", 1);
 }
 
-// The stretch of a mono 16-bit recording from its first to its last sample above 0.02 of full
-// scale, and its peak.
-struct Heard {
-  double seconds = 0.0;
-  float peak = 0.0f;
-};
-inline Heard Measure(const std::filesystem::path& recording) {
-  const std::string bytes = CorvaneTest::ReadFile(recording);
-  const size_t data = bytes.find("data") + 8;  // the backend writes one header, then the samples
-  Heard heard;
-  size_t first = 0, last = 0;
-  for (size_t at = data; data > 8 && at + 2 <= bytes.size(); at += 2) {
-    const float level =
-        std::fabs(int16_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8) / 32768.0f);
-    heard.peak = std::max(heard.peak, level);
-    if (level <= 0.02f) continue;
-    if (first == 0) first = at;
-    last = at;
-  }
-  if (first != 0) heard.seconds = double(last - first + 2) / 2 / kRate;
-  return heard;
-}
-
-inline ALint SourceState(uint32_t source) {
-  ALint state = 0;
-  alGetSourcei(source, AL_SOURCE_STATE, &state);
-  return state;
-}
-
-template <typename Condition>
-bool WaitFor(Condition condition) {
-  return CorvaneTest::WaitUntil(condition);
-}
-
-inline ResourceStatus Status(const char* name) {
-  return ResourceManager::instance->GetStatus(NameHash(name));
-}
 // Waits until the resource thread has settled the file on `status`; nobody asked for it.
 inline bool Settled(const char* name, ResourceStatus status) {
-  return WaitFor([=] { return Status(name) == status; });
+  return CorvaneTest::WaitUntil(
+      [=] { return ResourceManager::instance->GetStatus(NameHash(name)) == status; });
 }
 inline SoundFile_AL* Sound(const char* name) {
   return dynamic_cast<SoundFile_AL*>(ResourceManager::instance->Get(NameHash(name)));
 }
 
-class SoundRig {
- public:
-  using Files = std::vector<std::pair<std::string, std::string>>;
-  SoundRig(const std::string& name, const Files& sounds, const std::string& config = "")
+struct SoundRig {
+  SoundRig(const std::string& name, const std::vector<std::pair<std::string, std::string>>& sounds,
+           const std::string& config = "")
       : dir(name), cd(dir.Path()) {
-    std::filesystem::create_directories(dir.Path() / "sound");
     for (const auto& [file, contents] : sounds) dir.Write("sound/" + file, contents);
     if (!config.empty()) dir.Write("config.xml", config);
     engine = new Engine();
