@@ -10,7 +10,7 @@
 
 #include "overlay/PageImageDecoder.h"
 
-// The PNG writer of the test suites.
+// Base64 as the browser sends frames, shared with the test suites.
 #include "PngWriter.h"
 
 using CorvaneEngine::PageImageDecoder;
@@ -38,9 +38,33 @@ std::vector<uint8_t> PagePixels() {
   return pixels;
 }
 
+// The pixels as an RGBA PNG with every row Up-filtered, as the browser writes its frames (the
+// test suites' writer leaves the filters to libpng).
+std::vector<uint8_t> UpFilteredPng(const std::vector<uint8_t>& pixels) {
+  std::vector<uint8_t> file;
+  png_structp writer = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(writer);
+  png_set_write_fn(
+      writer, &file,
+      [](png_structp png, png_bytep data, png_size_t size) {
+        auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+        out->insert(out->end(), data, data + size);
+      },
+      nullptr);
+  png_set_filter(writer, 0, PNG_FILTER_UP);
+  png_set_IHDR(writer, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  std::vector<png_bytep> rows;
+  for (int y = 0; y < kHeight; ++y)
+    rows.push_back(const_cast<uint8_t*>(&pixels[static_cast<size_t>(y) * kWidth * 4]));
+  png_set_rows(writer, info, rows.data());
+  png_write_png(writer, info, PNG_TRANSFORM_IDENTITY, nullptr);
+  png_destroy_write_struct(&writer, &info);
+  return file;
+}
+
 const std::string& Frame() {
-  static const std::string text = CorvaneTest::Base64(
-      CorvaneTest::PngFile(PagePixels(), kWidth, kHeight, PNG_COLOR_TYPE_RGBA, PNG_FILTER_UP));
+  static const std::string text = CorvaneTest::Base64(UpFilteredPng(PagePixels()));
   return text;
 }
 
