@@ -4,7 +4,10 @@
 // when the game is killed with SIGKILL.
 #include <sys/prctl.h>
 
+#include <atomic>
+
 #include "OverlayTestSupport.h"
+#include "overlay/HeadlessBrowserClient.h"
 
 using CorvaneEngine::Browser;
 using namespace CorvaneTest;
@@ -83,4 +86,83 @@ TEST(BrowserProcess, KillingTheGameWithSigkillLeavesNoBrowserProcess) {
   pclose(game);
   for (pid_t process : processes)
     EXPECT_TRUE(WaitUntil([&] { return !Alive(process); })) << process << " lives";
+}
+
+namespace {
+
+// Answers just enough to create its page, then sends the lines of the file "messages" beside it.
+const char* const kFakeBrowser = R"SH(#!/bin/bash
+send() { printf '%s\0' "$1" >&4; }
+while IFS= read -r -d '' text <&3; do
+  [[ $text =~ ^\{\"id\":([0-9]+),\"method\":\"([^\"]+)\" ]] || continue
+  id=${BASH_REMATCH[1]}
+  case ${BASH_REMATCH[2]} in
+    Target.setDiscoverTargets)
+      send '{"method":"Target.targetCreated","params":{"targetInfo":{"targetId":"T","type":"page"}}}' ;;
+    Target.attachToTarget) send "{\"id\":$id,\"result\":{\"sessionId\":\"S\"}}" ;;
+    Browser.getWindowForTarget)
+      send "{\"id\":$id,\"result\":{\"windowId\":1}}"
+      while IFS= read -r line; do send "$line"; done <"$(dirname "$0")/messages" ;;
+  esac
+done
+)SH";
+
+struct PaintRecorder : CorvaneEngine::HeadlessBrowserClient {
+  void PageCreated(const std::shared_ptr<CorvaneEngine::HeadlessView>&) override {}
+  void PagePainted(CorvaneEngine::HeadlessView&, int32_t width, int32_t height,
+                   const uint8_t* bgra) override {
+    painted = std::to_string(width) + "x" + std::to_string(height) + " " + std::to_string(bgra[2]) +
+              "," + std::to_string(bgra[4]);
+    done = true;
+  }
+  void PageLoadFailed(CorvaneEngine::HeadlessView&, const std::string&,
+                      const std::string&) override {}
+  void PageClosed(CorvaneEngine::HeadlessView&) override {}
+  std::shared_ptr<CorvaneEngine::HeadlessPopupHandler> PopupOpening(
+      const std::shared_ptr<CorvaneEngine::HeadlessView>&) override {
+    return nullptr;
+  }
+  void BrowserFailed(const std::string& what) override { failures += what; }
+  std::atomic<bool> done{false};
+  std::string painted, failures;  // written on the reader thread, read once it has stopped
+};
+
+}  // namespace
+
+// The reader thread logs and skips what it cannot use, and reads on: a good frame with its fields
+// in another order than the browser's own (a 2 x 1 PNG, red then blue) still paints.
+TEST(BrowserProcess, MessagesOfAnUnexpectedShapeAreLoggedAndSkipped) {
+  ScratchDir scratch("browser messages");
+  const std::string binary = scratch.Write("fake browser", kFakeBrowser).string();
+  chmod(binary.c_str(), 0755);
+  const std::vector<std::string> skipped = {
+      "[1,2,3]", R"({"method":"Page.screencastFrame","params":{"data":"x")",
+      R"({"method":"Page.screencastFrame","params":{"sessionId":1,"data":42},"sessionId":"S"})"};
+  std::string messages;
+  for (const std::string& message : skipped) messages += message + "\n";
+  scratch.Write(
+      "messages",
+      messages +
+          R"({"id":"7","method":7,"params":{"targetInfo":[]}})"
+          "\n"
+          R"({"method":"Target.targetCreated","params":{"targetInfo":{"type":"page","targetId":5}}})"
+          "\n"
+          R"({"sessionId":"S","params":{"metadata":{},"sessionId":3,"data":"iVBORw0KGgoAAAANSUhEUgAAAAIAAAABCAYAAAD0In+KAAAADklEQVR4nGP4z8AAQv8BD/kD/YURmXYAAAAASUVORK5CYII="},"method":"Page.screencastFrame"})"
+          "\n");
+  LogFile log(scratch.Path() / "log.txt");
+  PaintRecorder client;
+  CorvaneEngine::HeadlessBrowser browser(&client);
+  CorvaneEngine::HeadlessBrowser::Settings settings;
+  settings.binary = binary;
+  std::string error;
+  ASSERT_TRUE(browser.Start(settings, error)) << error;
+  EXPECT_TRUE(WaitUntil([&] { return client.done.load(); }));  // the last message
+  EXPECT_EQ(1, browser.OpenPageCount());  // the target without a usable id is not a page
+  browser.Stop();
+  EXPECT_EQ("2x1 255,255", client.painted);
+  for (const std::string& message : skipped)
+    EXPECT_TRUE(log.Says("WARNING: Browser: skipped a message (") &&
+                log.Says("): " + message + "\n"))
+        << message;
+  EXPECT_EQ("", client.failures);
 }
