@@ -38,7 +38,12 @@ TEST_F(BrowserOverlayTest, PagesShowInTheTexturePopupsReplaceThemAndShutdownEnds
   Xdo(20, 20, "click 1");
   EXPECT_TRUE(Shows(5, 5, kBlue)) << "link target";
   for (auto [name, script, shown] :
-       {std::tuple{"sent on", "var w=window.open('');w.location='" + target + "'", kBlue},
+       // (A target of its own colour: blue could still be the link's target, and a popup sent
+       // on late would then replace the next page.)
+       {std::tuple{"sent on",
+                   "var w=window.open('');w.location='" +
+                       Url("green.html", Box(0, 0, 50, 50, "rgb(0,255,0)")) + "'",
+                   kGreen},
         {"three blank",
          "var a=window.open(''),b=window.open('about:blank'),c=window.open('');"
          "c.document.write('x');if(a&&b&&c)document.body.style.background='red'",
