@@ -91,7 +91,7 @@ TEST_F(PageBridgeTest, OrderHoldsAndAnswersReachOnlyTheirOwnPage) {
   ASSERT_TRUE(FramesUntil([&] { return held.size() == 3; }));
   held[1].Resolve("\"late\"");
   held[2].Resolve("\"own\"");
-  ASSERT_TRUE(FramesUntil([&] { return said.size() == 3; }));
+  ASSERT_TRUE(FramesUntil([&] { return said.size() == 3; })) << testing::PrintToString(said);
   std::sort(said.begin(), said.end());
   EXPECT_EQ((std::vector<std::string>{"\"early\"", "\"own\"", "{\"two\":\"frames later\"}"}), said);
 }
