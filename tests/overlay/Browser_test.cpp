@@ -31,11 +31,7 @@ TEST_F(BrowserOverlayTest, PagesShowInTheTexturePopupsReplaceThemAndShutdownEnds
   // Popups: a link's target shows in the overlay; a popup sent on by script shows its target;
   // blank ones (also one written into) are closed and their opener, turned red, stays.
   std::string target = Url("target.html", Box(0, 0, 50, 50, "rgb(0,0,255)"));
-  ASSERT_TRUE(Load(Url("link.html",
-                       "<a href=target.html target=_blank style=\"display:block;"
-                       "height:60px;background:red\">x</a>"),
-                   5, 5, kRed));
-  Xdo(20, 20, "click 1");
+  ASSERT_TRUE(ClickLink("target=_blank"));
   EXPECT_TRUE(Shows(5, 5, kBlue)) << "link target";
   for (auto [name, script, shown] :
        // (A target of its own colour: blue could still be the link's target, and a popup sent
@@ -128,11 +124,7 @@ TEST_F(BrowserOverlayTest, CrashedBrowsersAndPagesComeBackUntilTheFourthCrashInA
   browser->OnPageReloadedAfterCrash([&](const std::string& url) { reloaded.push_back(url); });
   auto target = [&](const char* colour) { return Url("target.html", Box(0, 0, 50, 50, colour)); };
   const std::string shown = target("blue");
-  ASSERT_TRUE(Load(Url("link.html",
-                       "<a href=target.html style=\"display:block;height:60px;"
-                       "background:red\">x</a>"),
-                   5, 5, kRed));
-  Xdo(20, 20, "click 1");
+  ASSERT_TRUE(ClickLink(""));
   ASSERT_TRUE(Shows(5, 5, kBlue)) << "the link's target";
 
   int crashes = 0;

@@ -131,6 +131,16 @@ class BrowserOverlayTest : public GraphicsTest {
            (browser->LoadURL(url.c_str()), Shows(x, y, first));
   }
 
+  // Shows a red page that is one link to target.html (with `attributes`), and clicks the link.
+  bool ClickLink(const std::string& attributes) {
+    if (!Load(Url("link.html", "<a href=target.html " + attributes +
+                                   " style=\"display:block;height:60px;background:red\">x</a>"),
+              5, 5, kRed))
+      return false;
+    Xdo(20, 20, "click 1");
+    return true;
+  }
+
   // Points at (x, y) first: the keyboard focus follows the pointer on a bare X server.
   void Xdo(int x, int y, const std::string& arguments = "") {
     ASSERT_EQ(0,
