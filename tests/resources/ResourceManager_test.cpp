@@ -15,9 +15,7 @@
 #include "TestSupport.h"
 
 using namespace CorvaneEngine;
-using CorvaneTest::WaitUntil;
-
-namespace {
+using namespace CorvaneTest;
 
 const NameHash kMainType("TestMain"), kBackgroundType("TestBackground");
 
@@ -38,8 +36,8 @@ std::vector<std::string> Journal() {
 }
 // How many events contain the text.
 int Seen(const std::string& text) {
-  std::lock_guard<std::mutex> hold(journalLock);
-  return std::count_if(journal.begin(), journal.end(),
+  const std::vector<std::string> events = Journal();
+  return std::count_if(events.begin(), events.end(),
                        [&](const std::string& e) { return e.find(text) != std::string::npos; });
 }
 
@@ -58,7 +56,7 @@ struct TestMaker : ResourceMaker {
   Resource* Load(const ResourceRequest& request) override {
     const std::string path = request.path.CStr(), name = path.substr(path.rfind('/') + 1);
     Note("load " + name);
-    CorvaneTest::WaitUntil([] { return gateOpen.load(); }, 120);
+    WaitUntil([] { return gateOpen.load(); }, 120);
     Note((std::this_thread::get_id() == mainThread ? "main loaded " : "thread loaded ") + name);
     return name.find("broken") == std::string::npos ? new TestResource(name) : nullptr;
   }
@@ -87,20 +85,17 @@ class ResourceManagerTest : public ::testing::Test {
   int AddBackground(const std::string& sub, const std::vector<std::string>& files) {
     return manager->AddDirectory(Folder(sub, files).c_str(), kBackgroundType);
   }
+  // "f0.dat" to "f<count - 1>.dat" in a new sub-folder, for the resource thread.
+  int AddNumbered(const std::string& sub, int count) {
+    for (int i = 0; i < count; ++i) folder.Write(sub + "/f" + std::to_string(i) + ".dat", "x");
+    return manager->AddDirectory((folder.Path() / sub).c_str(), kBackgroundType);
+  }
   ResourceStatus Status(const std::string& n) { return manager->GetStatus(NameHash(n.c_str())); }
   Resource* Get(const std::string& name) { return manager->Get(NameHash(name.c_str())); }
 
-  CorvaneTest::ScratchDir folder{"resources"};
+  ScratchDir folder{"resources"};
   ResourceManager* manager = new ResourceManager();
 };
-
-std::vector<std::string> Numbered(int count) {
-  std::vector<std::string> names;
-  while (count-- > 0) names.push_back("f" + std::to_string(count) + ".dat");
-  return names;
-}
-
-}  // namespace
 
 TEST_F(ResourceManagerTest, RegistrationAndFolderScan) {
   // A second maker under a taken id: answered 0, the first (main-thread) one stays, the second
@@ -172,7 +167,7 @@ TEST_F(ResourceManagerTest, BackgroundFilesGoQueuedLoadingLoadedOnceAlsoWhenGetR
   std::atomic<bool> inGet{false};
   std::thread opener([&] {
     WaitUntil([&] { return inGet.load(); });
-    EXPECT_TRUE(CorvaneTest::WaitUntilBlocked(self)) << "the Get never waited";
+    EXPECT_TRUE(WaitUntilBlocked(self)) << "the Get never waited";
     gateOpen = true;
   });
   inGet = true;
@@ -191,16 +186,15 @@ TEST_F(ResourceManagerTest, BackgroundFilesGoQueuedLoadingLoadedOnceAlsoWhenGetR
   EXPECT_EQ(Status(other), ResourceStatus::Loaded);
 
   // Gets racing the resource thread never see null nor load twice.
-  const std::vector<std::string> names = Numbered(40);
-  ASSERT_EQ(AddBackground("race", names), 0);
+  ASSERT_EQ(AddNumbered("race", 40), 0);
   ASSERT_TRUE(WaitUntil([&] { return Seen("load f") > 0; }));
-  for (const std::string& name : names) EXPECT_NE(Get(name), nullptr) << name;
+  for (int i = 39; i >= 0; --i) EXPECT_NE(Get("f" + std::to_string(i) + ".dat"), nullptr) << i;
   EXPECT_EQ(Seen("loaded f"), 40);
 }
 
 TEST_F(ResourceManagerTest, DestructionJoinsTheLoadUnderWayAndLoadsNothingElse) {
   gateOpen = false;
-  ASSERT_EQ(AddBackground("bg", Numbered(30)), 0);
+  ASSERT_EQ(AddNumbered("bg", 30), 0);
   ASSERT_TRUE(WaitUntil([&] { return Seen("load ") == 1; }));  // at the gate
   std::atomic<pid_t> destroyerThread{0};
   std::thread destroyer([&] {
@@ -208,8 +202,8 @@ TEST_F(ResourceManagerTest, DestructionJoinsTheLoadUnderWayAndLoadsNothingElse) 
     delete manager;
   });
   // The gate opens only once the destruction waits in its join, that is after it stopped the loop.
-  const bool joining = WaitUntil([&] { return destroyerThread != 0; }) &&
-                       CorvaneTest::WaitUntilBlocked(destroyerThread);
+  const bool joining =
+      WaitUntil([&] { return destroyerThread != 0; }) && WaitUntilBlocked(destroyerThread);
   gateOpen = true;
   destroyer.join();
   manager = nullptr;

@@ -13,9 +13,7 @@
 #include "resources/Texture_GL.h"
 
 using namespace CorvaneEngine;
-using CorvaneTest::LoadWith;
-
-namespace {
+using namespace CorvaneTest;
 
 // A 4 x 2 PNG: top row red, green, blue, white; bottom row half-transparent grey.
 const std::vector<uint8_t> kPixels = {255, 0,   0,   255, 0,   255, 0,   255, 0,   0,   255,
@@ -39,12 +37,10 @@ class TextureTest : public testing::Test {
     EXPECT_EQ(rgba, kPixels);
   }
 
-  CorvaneTest::ScratchDir dir{"texture"};
-  const std::vector<uint8_t> png = CorvaneTest::PngFile(kPixels, 4, 2);
+  ScratchDir dir{"texture"};
+  const std::vector<uint8_t> png = PngFile(kPixels, 4, 2);
   const std::string path = dir.Write("four.png", std::string(png.begin(), png.end())).string();
 };
-
-}  // namespace
 
 TEST_F(TextureTest, EachMakerSetsItsFiltersAndRestoresUseMipmaps) {
   TextureLoader_GL plain;
@@ -75,7 +71,7 @@ TEST_F(TextureTest, EachMakerSetsItsFiltersAndRestoresUseMipmaps) {
   // The file is gone by the next context change: no GL name, one log line.
   std::filesystem::remove(path);
   texture->ReleaseGpuObjects();
-  CorvaneTest::CapturedLog log;
+  CapturedLog log;
   texture->RestoreGpuObjects();
   EXPECT_EQ(texture->glName, Texture_GL::kNoName);
   EXPECT_EQ(log.Lines().front(), "Can not load: \"" + path + "\".");
@@ -84,7 +80,7 @@ TEST_F(TextureTest, EachMakerSetsItsFiltersAndRestoresUseMipmaps) {
   const std::string fifo = (dir.Path() / "fifo.png").string();
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& refused : {path, fifo, std::string("/dev/zero"), dir.Path().string()}) {
-    CorvaneTest::CapturedLog refusal;
+    CapturedLog refusal;
     EXPECT_EQ(LoadWith<Texture_GL>(noMip, refused), nullptr);
     EXPECT_EQ(refusal.Text(), "Can not load: \"" + refused + "\".\n\n");
   }
