@@ -4,24 +4,22 @@
 #include "core/ConfigData.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <functional>
-#include <iterator>
 
 #include "TestSupport.h"
 
 using CorvaneEngine::ConfigData;
 using CorvaneTest::ReadFile;
+using testing::HasSubstr;
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -47,14 +45,11 @@ class ConfigDataTest : public ::testing::Test {
 const char kSettings[] = "<?xml version=\"1.0\"?><R><Window><Width>640</Width></Window></R>";
 // The defaults as saved: sections come in the order of the section map's buckets.
 const char kDefaults[] =
-    "<?xml version=\"1.0\"?>\n<Amber_Lantern_Grove>\n"
-    "    <Graphics>\n        <VSync>True</VSync>\n    </Graphics>\n"
-    "    <Window>\n        <Width>1280</Width>\n        <Height>720</Height>\n"
-    "        <Fullscreen>True</Fullscreen>\n        <Unsupported>0</Unsupported>\n"
-    "    </Window>\n"
-    "    <Sound>\n        <Mute>False</Mute>\n"
-    "        <BufferedVolume>1.000000</BufferedVolume>\n    </Sound>\n"
-    "</Amber_Lantern_Grove>\n";
+    "<?xml version=\"1.0\"?>\n<Amber_Lantern_Grove>\n    <Graphics>\n        <VSync>True</VSync>\n"
+    "    </Graphics>\n    <Window>\n        <Width>1280</Width>\n        <Height>720</Height>\n"
+    "        <Fullscreen>True</Fullscreen>\n        <Unsupported>0</Unsupported>\n    </Window>\n"
+    "    <Sound>\n        <Mute>False</Mute>\n        <BufferedVolume>1.000000</BufferedVolume>\n"
+    "    </Sound>\n</Amber_Lantern_Grove>\n";
 
 TEST_F(ConfigDataTest, FileValuesWinUnknownContentSurvivesAndMissingKeysAreTold) {
   dir.Write("config.xml",
@@ -74,8 +69,7 @@ TEST_F(ConfigDataTest, FileValuesWinUnknownContentSurvivesAndMissingKeysAreTold)
       "Could not find \"Depth\" in \"Window\"\nCould not find \"Nowhere\" in ConfigData.\n"
       "Could not find \"Depth\" in \"Window\"\n",
       GetCapturedStderr());
-  config.Save();
-  using testing::HasSubstr;  // Set never creates
+  config.Save();  // Set never creates
   EXPECT_THAT(ReadFile(file),
               testing::AllOf(HasSubstr("<Amber_Lantern_Grove>"), HasSubstr("<Width>640</Width>"),
                              HasSubstr("<Extra>keep me</Extra>"), HasSubstr("<Mute>true</Mute>"),
@@ -110,7 +104,7 @@ TEST_F(ConfigDataTest, DamagedFilesAreKeptBesideTheDefaultsThatReplaceThem) {
   std::vector<std::string> copies;
   for (const auto& [name, content, errors] : cases) {
     SCOPED_TRACE(name);
-    std::filesystem::remove(file);
+    fs::remove(file);
     if (name != "first run") dir.Write("config.xml", content);
     CaptureStderr();
     DeclareAndSave(file);
@@ -129,44 +123,34 @@ TEST_F(ConfigDataTest, DamagedFilesAreKeptBesideTheDefaultsThatReplaceThem) {
 // A save that cannot write says why on standard error and leaves what was there: the old file
 // (no temporary file beside it), or a FIFO (opened without blocking) in its place.
 TEST_F(ConfigDataTest, SaveThatCannotWriteLeavesWhatWasThereAndSaysWhy) {
-  namespace fs = std::filesystem;
-  struct Case {
-    std::function<bool()> limitChild;  // runs in the child, in the folder, before the save
-    std::string error;
-    fs::file_type type;
-  };
-  const std::vector<Case> cases = {
-      {[] {  // disk full: a file-size limit
-         signal(SIGXFSZ, SIG_IGN);
-         rlimit limit{64, 64};  // the new file is several times that
-         return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  static const rlimit kSmall{64, 64};  // disk full: the new file is several times that
+  // Each runs in the child, in the folder, before the save. Root may write anywhere, so the child
+  // in a folder it may not write becomes an unprivileged user first.
+  const std::vector<std::pair<bool (*)(), std::string>> cases = {
+      {[] { return signal(SIGXFSZ, SIG_IGN), setrlimit(RLIMIT_FSIZE, &kSmall) == 0; },
+       std::strerror(EFBIG)},
+      {[] {
+         return chmod(".", 0555) == 0 &&
+                (geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0)) &&
+                access("config.xml", R_OK) == 0;
        },
-       std::strerror(EFBIG), fs::file_type::regular},
-      // Root may write anywhere, so the child becomes an unprivileged user first.
-      {[] {  // a folder the game may not write
-         if (chmod(".", 0555) != 0) return false;
-         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return false;
-         return access("config.xml", R_OK) == 0;
-       },
-       std::strerror(EACCES), fs::file_type::regular},
+       std::strerror(EACCES)},
       {[] { return unlink("config.xml") == 0 && mkfifo("config.xml", 0644) == 0; },
-       "not a regular file", fs::file_type::fifo},
+       "not a regular file"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.error);
+  for (const auto& [limitChild, error] : cases) {
+    SCOPED_TRACE(error);
     dir.Write("config.xml", kSettings);
     auto outcome = CorvaneTest::RunInChild([&] {
-      if (chdir(dir.Path().c_str()) != 0 || !c.limitChild()) return 2;
+      if (chdir(dir.Path().c_str()) != 0 || !limitChild()) return 2;
       DeclareAndSave("./config.xml");
       return 0;
     });
     chmod(dir.Path().c_str(), 0755);
     EXPECT_TRUE(outcome.ended && outcome.code == 0);
-    EXPECT_EQ("./config.xml: could not save: " + c.error + "\n", outcome.errors);
-    EXPECT_EQ(c.type, fs::symlink_status(file).type());
-    EXPECT_TRUE(c.type == fs::file_type::fifo || ReadFile(file) == kSettings);
-    // No temporary file left.
-    EXPECT_EQ(1, std::distance(fs::directory_iterator(dir.Path()), {}));
+    EXPECT_EQ("./config.xml: could not save: " + error + "\n", outcome.errors);
+    EXPECT_TRUE(error == "not a regular file" ? fs::is_fifo(file) : ReadFile(file) == kSettings);
+    EXPECT_EQ(1, std::distance(fs::directory_iterator(dir.Path()), {}));  // no temporary file
     fs::remove(file);
   }
 }
@@ -176,12 +160,12 @@ TEST_F(ConfigDataTest, SaveWritesThroughALinkAndKeepsThePermissions) {
   ASSERT_EQ(0, chmod(target.c_str(), 0640));
   ASSERT_EQ(0, symlink("real settings/target é.xml", file.c_str()));
   DeclareAndSave(file);
-  EXPECT_EQ("real settings/target é.xml", std::filesystem::read_symlink(file).string());
-  EXPECT_EQ(std::filesystem::perms(0640), std::filesystem::status(target).permissions());
+  EXPECT_EQ("real settings/target é.xml", fs::read_symlink(file).string());
+  EXPECT_EQ(fs::perms(0640), fs::status(target).permissions());
   // Read through the link (the file's width stays) and written through it (the height is new).
-  EXPECT_THAT(ReadFile(target), testing::AllOf(testing::HasSubstr("<Width>640</Width>"),
-                                               testing::HasSubstr("<Height>720</Height>")));
-  EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(target.parent_path()), {}));
+  EXPECT_THAT(ReadFile(target),
+              testing::AllOf(HasSubstr("<Width>640</Width>"), HasSubstr("<Height>720</Height>")));
+  EXPECT_EQ(1, std::distance(fs::directory_iterator(target.parent_path()), {}));
 }
 
 }  // namespace

@@ -4,11 +4,8 @@
 #include "core/Engine.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "TestSupport.h"
 #include "core/ConfigData.h"
@@ -79,10 +76,8 @@ TEST(Engine, TimeStepIsThePreviousPassClearingRunningFinishesItAndTearDownIsReve
 
 TEST(ProgramEntry, SplitsTheCommandLineAtSpacesAndWithoutTheHookSaysWhichToWrite) {
   const char* argv[] = {"game", " a\tb", " c ", nullptr};
-  Lines texts;
-  for (const SharedString& a : SplitCommandLine(JoinArguments(3, argv).CStr()))
-    texts.emplace_back(a.CStr());
-  EXPECT_EQ(texts, (Lines{"a\tb", "c"}));
+  EXPECT_EQ(SplitCommandLine(JoinArguments(3, argv).CStr()),
+            (std::vector<SharedString>{"a\tb", "c"}));
 
   // A game linked without GameStartup (or with another signature: another symbol) is told which
   // function to write before anything starts.
