@@ -3,7 +3,7 @@
 // walked once more with every typed read of XMLReader, the way object files are read, down to an
 // empty cursor.
 #include <cstdlib>
-#include <cstring>
+#include <tuple>
 
 #include "FuzzInputFile.h"
 #include "core/ConfigData.h"
@@ -26,14 +26,9 @@ std::string Declare(ConfigData& config) {
 
 // Every typed read on the cursor's element, then the same for each element below it.
 void ReadEverything(XMLReader& reader) {
-  int32_t number;
-  float single;
-  double real;
-  bool flag;
-  SharedString text;
-  reader.SerializeInt(&number), reader.SerializeFloat(&single), reader.SerializeDouble(&real);
-  reader.SerializeBool(&flag), reader.SerializeString(&text),
-      reader.SerializeAttribute("name", &text);
+  auto [i, f, d, b, s] = std::tuple<int32_t, float, double, bool, SharedString>();
+  reader.SerializeInt(&i), reader.SerializeFloat(&f), reader.SerializeDouble(&d);
+  reader.SerializeBool(&b), reader.SerializeString(&s), reader.SerializeAttribute("name", &s);
   reader.GetName();
   if (reader.GoToChild("Name")) reader.GoToParent();
   if (!reader.GoToFirstChild()) return;
