@@ -2,6 +2,8 @@
 // cursor rules and the value conversions.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "TestSupport.h"
 #include "objects/XMLReader.h"
 #include "objects/XMLWriter.h"
@@ -17,22 +19,17 @@ class XMLSerializerTest : public ::testing::Test {
   std::string PathOf(const char* name) const { return (dir.Path() / name).string(); }
 };
 
-struct Values {
-  int32_t i = 0;
-  float f = 0;
-  double d = 0;
-  bool b = false;
-  SharedString text, attribute;
-};
+using Values = std::tuple<int32_t, float, double, bool, SharedString, SharedString>;
 
 // Writes or reads (by the serializer's mode) one value of every kind under its own element.
-void SerializeAll(BaseSerializer& s, Values& v) {
-  EXPECT_TRUE(s.SerializeAttribute("version", &v.attribute) || s.mode == 1);
-  EXPECT_TRUE(s.GoToChild("Int") && s.SerializeInt(&v.i) && s.GoToParent());
-  EXPECT_TRUE(s.GoToChild("Float") && s.SerializeFloat(&v.f) && s.GoToParent());
-  EXPECT_TRUE(s.GoToChild("Double") && s.SerializeDouble(&v.d) && s.GoToParent());
-  EXPECT_TRUE(s.GoToChild("Bool") && s.SerializeBool(&v.b) && s.GoToParent());
-  EXPECT_TRUE(s.GoToChild("Name") && s.SerializeString(&v.text) && s.GoToParent());
+void SerializeAll(BaseSerializer& s, Values& values) {
+  auto& [i, f, d, b, text, attribute] = values;
+  EXPECT_TRUE(s.SerializeAttribute("version", &attribute) || s.mode == 1);
+  EXPECT_TRUE(s.GoToChild("Int") && s.SerializeInt(&i) && s.GoToParent());
+  EXPECT_TRUE(s.GoToChild("Float") && s.SerializeFloat(&f) && s.GoToParent());
+  EXPECT_TRUE(s.GoToChild("Double") && s.SerializeDouble(&d) && s.GoToParent());
+  EXPECT_TRUE(s.GoToChild("Bool") && s.SerializeBool(&b) && s.GoToParent());
+  EXPECT_TRUE(s.GoToChild("Name") && s.SerializeString(&text) && s.GoToParent());
 }
 
 TEST_F(XMLSerializerTest, RoundTripOfEveryValueKind) {
