@@ -21,8 +21,6 @@ using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 namespace fs = std::filesystem;
 
-namespace {
-
 class ConfigDataTest : public ::testing::Test {
  protected:
   CorvaneTest::ScratchDir dir{"config"};
@@ -164,5 +162,3 @@ TEST_F(ConfigDataTest, SaveThatCannotWriteLeavesWhatWasThereAndSaysWhy) {
     fs::remove(file);
   }
 }
-
-}  // namespace

@@ -16,9 +16,7 @@
 using namespace CorvaneEngine;
 using Lines = std::vector<std::string>;
 
-namespace {
-
-Lines calls;
+static Lines calls;
 
 // Records its calls, with the time step in seconds; stops the loop after `left` frames when that is
 // positive.
@@ -86,5 +84,3 @@ TEST(ProgramEntry, SplitsTheCommandLineAtSpacesAndWithoutTheHookSaysWhichToWrite
   EXPECT_THAT(outcome.errors, testing::HasSubstr("  void GameStartup(const std::vector<"
                                                  "CorvaneEngine::SharedString>& arguments)\n"));
 }
-
-}  // namespace

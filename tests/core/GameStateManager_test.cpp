@@ -12,9 +12,7 @@
 using namespace CorvaneEngine;
 using Calls = std::vector<std::string>;
 
-namespace {
-
-Calls calls;
+static Calls calls;
 
 struct RecordingState : GameState {
   explicit RecordingState(std::string name) : name(std::move(name)) {}
@@ -58,5 +56,3 @@ TEST(GameStateManager, SwitchesHappenAtTheNextUpdateInOrderAndMissingStatesAreRe
                           "B Unload", "A delete", "B delete", "C delete"}));
   SetErrorReportHandler(nullptr);
 }
-
-}  // namespace

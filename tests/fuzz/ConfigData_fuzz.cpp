@@ -11,10 +11,8 @@
 
 using namespace CorvaneEngine;
 
-namespace {
-
 // Declares three settings as the systems do and gives their values, bit for bit.
-std::string Declare(ConfigData& config) {
+static std::string Declare(ConfigData& config) {
   config.SetDefault("Window", "Width", 640);
   config.SetDefault("Window", "Fullscreen", true);
   config.SetDefault("Sound", "BufferedVolume", 1.0f);
@@ -25,7 +23,7 @@ std::string Declare(ConfigData& config) {
 }
 
 // Every typed read on the cursor's element, then the same for each element below it.
-void ReadEverything(XMLReader& reader) {
+static void ReadEverything(XMLReader& reader) {
   auto [i, f, d, b, s] = std::tuple<int32_t, float, double, bool, SharedString>();
   reader.SerializeInt(&i), reader.SerializeFloat(&f), reader.SerializeDouble(&d);
   reader.SerializeBool(&b), reader.SerializeString(&s), reader.SerializeAttribute("name", &s);
@@ -36,8 +34,6 @@ void ReadEverything(XMLReader& reader) {
   while (reader.GoToNextSibling());
   reader.GoToParent();
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* path = FuzzInputFile(data, size, "config.xml");

@@ -11,9 +11,7 @@
 using namespace CorvaneEngine;
 using Lines = std::vector<std::string>;
 
-namespace {
-
-Lines journal;
+static Lines journal;
 
 // Notes every call it receives in the journal, with the owner's id at Initialize. A spawner adds a
 // recorded object to the manager once: during its Initialize (1) or its first Update (2).
@@ -42,8 +40,6 @@ struct Recorder : GOComponent {
   std::string label;
   int spawn;
 };
-
-}  // namespace
 
 // Objects and their components are visited in order; an object's components are deleted last
 // to first, after their Shutdown when the object is destroyed during the game.

@@ -11,8 +11,6 @@
 using namespace CorvaneEngine;
 using Lines = std::vector<std::string>;
 
-namespace {
-
 class XMLSerializerTest : public ::testing::Test {
  protected:
   CorvaneTest::ScratchDir dir{"xml"};
@@ -22,7 +20,7 @@ class XMLSerializerTest : public ::testing::Test {
 using Values = std::tuple<int32_t, float, double, bool, SharedString, SharedString>;
 
 // Writes or reads (by the serializer's mode) one value of every kind under its own element.
-void SerializeAll(BaseSerializer& s, Values& values) {
+static void SerializeAll(BaseSerializer& s, Values& values) {
   auto& [i, f, d, b, text, attribute] = values;
   EXPECT_TRUE(s.SerializeAttribute("version", &attribute) || s.mode == 1);
   EXPECT_TRUE(s.GoToChild("Int") && s.SerializeInt(&i) && s.GoToParent());
@@ -40,11 +38,8 @@ TEST_F(XMLSerializerTest, RoundTripOfEveryValueKind) {
             "<?xml version=\"1.0\"?>\n<Root version=\"v1\">\n    <Int>-42</Int>\n"
             "    <Float>1.5</Float>\n    <Double>0.000123457</Double>\n    <Bool>True</Bool>\n"
             "    <Name>two words</Name>\n</Root>\n");
-
   SerializeAll(*std::make_unique<XMLReader>(file.c_str()), read);
-  // Written again, what was read makes the same file.
-  SerializeAll(*std::make_unique<XMLWriter>(PathOf("again.xml").c_str(), "Root"), read);
-  EXPECT_EQ(CorvaneTest::ReadFile(file), CorvaneTest::ReadFile(PathOf("again.xml")));
+  EXPECT_EQ(read, Values(-42, 1.5f, 0.000123457, true, "two words", "v1"));  // as written
 }
 
 // Every failure leaves the value and the cursor as they were and logs one line (reading past the
@@ -85,5 +80,3 @@ TEST_F(XMLSerializerTest, MessagesWordForWordAndTheCursorStays) {
                           "ERROR: Could not save file: " + unsavable,
                           "ERROR: Could Not Open File: " + missing}));
 }
-
-}  // namespace
