@@ -3,7 +3,7 @@
 // file, links and permissions, and special files.
 #include "core/ConfigData.h"
 
-#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -16,7 +16,6 @@
 
 using CorvaneEngine::ConfigData;
 using CorvaneTest::ReadFile;
-using testing::HasSubstr;
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 namespace fs = std::filesystem;
