@@ -84,8 +84,8 @@ TEST(ReportError, TheBoxClosesWithItsButtonAndASignalEndsTheLoopWithExitCodeZero
     const std::string box = "w=$(xdotool search --name '^Error$' | head -1) && [ -n \"$w\" ]";
     const std::string clickOk =
         box +
-        " && eval $(xdotool getwindowgeometry --shell $w) && xdotool "
-        "mousemove --window $w $((WIDTH / 2)) $((HEIGHT - 29)) click 1 2>/dev/null";
+        " && eval $(xdotool getwindowgeometry --shell $w) && xdotool mousemove --window $w "
+        "$((WIDTH / 2)) $((HEIGHT - 29)) click 1 2>/dev/null";
     std::atomic<bool> returned{false};
     std::thread closer([&] {
       // Clicks OK as a user would until the call returns (a click before the box is ready for it

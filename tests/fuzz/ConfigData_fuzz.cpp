@@ -11,14 +11,12 @@
 
 using namespace CorvaneEngine;
 
-// Declares three settings as the systems do and gives their values, bit for bit.
+// Declares two settings as the systems do and gives their values, bit for bit.
 static std::string Declare(ConfigData& config) {
   config.SetDefault("Window", "Width", 640);
-  config.SetDefault("Window", "Fullscreen", true);
   config.SetDefault("Sound", "BufferedVolume", 1.0f);
   const float volume = config.Get<float>("Sound", "BufferedVolume");
   return std::to_string(config.Get<int>("Window", "Width")) +
-         (config.Get<bool>("Window", "Fullscreen") ? "+" : "-") +
          std::string(reinterpret_cast<const char*>(&volume), 4);
 }
 

@@ -10,7 +10,6 @@
 #include <algorithm>
 
 #include "TestSupport.h"
-#include "objects/BaseSerializer.h"
 #include "objects/GOComponent.h"
 #include "objects/GameObject.h"
 #include "objects/ObjectManager.h"
