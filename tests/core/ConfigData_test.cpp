@@ -39,7 +39,11 @@ class ConfigDataTest : public ::testing::Test {
   }
 };
 
-const char kSettings[] = "<?xml version=\"1.0\"?><R><Window><Width>640</Width></Window></R>";
+// A player's settings: repeated keys and sections, and content the program does not know.
+const char kSettings[] =
+    "<?xml version=\"1.0\"?><OtherRoot><Window><Width>640</Width><Width>2</Width>"
+    "<Extra>keep me</Extra></Window><Window><Width>3</Width></Window>"
+    "<Sound><Mute>true</Mute></Sound><Mods><Level>3</Level></Mods></OtherRoot>";
 // The defaults as saved: sections come in the order of the section map's buckets.
 const char kDefaults[] =
     "<?xml version=\"1.0\"?>\n<Amber_Lantern_Grove>\n    <Graphics>\n        <VSync>True</VSync>\n"
@@ -50,11 +54,7 @@ const char kDefaults[] =
 
 // Read through a link and written through it: the link and the file's permissions stay.
 TEST_F(ConfigDataTest, FileValuesWinUnknownContentSurvivesAndMissingKeysAreTold) {
-  auto target =
-      dir.Write("real settings/target é.xml",
-                "<?xml version=\"1.0\"?><OtherRoot><Window><Width>640</Width><Width>2</Width>"
-                "<Extra>keep me</Extra></Window><Window><Width>3</Width></Window>"
-                "<Sound><Mute>true</Mute></Sound><Mods><Level>3</Level></Mods></OtherRoot>");
+  auto target = dir.Write("real settings/target é.xml", kSettings);
   ASSERT_EQ(0, chmod(target.c_str(), 0640));
   ASSERT_EQ(0, symlink("real settings/target é.xml", file.c_str()));
   ConfigData config(file.c_str());
