@@ -19,9 +19,7 @@ struct RecordingState : GameState {
   ~RecordingState() override { calls.push_back(name + " delete"); }
   void Load() override { calls.push_back(name + " Load"); }
   void Initialize() override { calls.push_back(name + " Initialize"); }
-  void Update(double seconds) override {
-    calls.push_back(name + " Update " + std::to_string(seconds).substr(0, 4));
-  }
+  void Update(double s) override { calls.push_back(name + " Update " + std::to_string(s)); }
   void Shutdown() override { calls.push_back(name + " Shutdown"); }
   void Unload() override { calls.push_back(name + " Unload"); }
   std::string name;
@@ -51,8 +49,8 @@ TEST(GameStateManager, SwitchesHappenAtTheNextUpdateInOrderAndMissingStatesAreRe
   const std::string none =                  // every frame without a state is told
       "ERROR: There is no GameState set when attempting to update the current state";
   EXPECT_EQ(calls, (Calls{none, "ERROR: GameState \"Nowhere\" does not exist", none, "A Load",
-                          "A Initialize", "A Update 0.00", "A Update 0.25", "A Shutdown",
-                          "A Unload", "B Load", "B Initialize", "B Update 0.50", "B Shutdown",
+                          "A Initialize", "A Update 0.000000", "A Update 0.250000", "A Shutdown",
+                          "A Unload", "B Load", "B Initialize", "B Update 0.500000", "B Shutdown",
                           "B Unload", "A delete", "B delete", "C delete"}));
   SetErrorReportHandler(nullptr);
 }
