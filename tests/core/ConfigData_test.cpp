@@ -149,9 +149,8 @@ TEST_F(ConfigDataTest, SaveThatCannotWriteLeavesWhatWasThereAndSaysWhy) {
     SCOPED_TRACE(error);
     dir.Write("config.xml", kSettings);
     auto outcome = CorvaneTest::RunInChild([&] {
-      if (chdir(dir.Path().c_str()) != 0 || !limitChild()) return 2;
-      DeclareAndSave("./config.xml");
-      return 0;
+      return chdir(dir.Path().c_str()) != 0 || !limitChild() ? 2
+                                                             : (DeclareAndSave("./config.xml"), 0);
     });
     chmod(dir.Path().c_str(), 0755);
     EXPECT_TRUE(outcome.ended && outcome.code == 0);

@@ -83,8 +83,7 @@ TEST_F(ObjectFactoryTest, ComponentsAfterNameArePrototypesInOrderAndObjectsGetCl
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(std::vector<float>(type->scale, type->scale + 3), (std::vector<float>{5, 1, 1}));
 
-  EXPECT_EQ(factory->CreateObject("ship"), 0);
-  GameObject* object = manager->GetObject(0);
+  GameObject* object = manager->GetObject(factory->CreateObject("ship"));
   std::vector<int> values;  // clones, initialized once, of the prototypes in file order
   for (GOComponent* c : object->components)  // -1 for one the object does not own
     values.push_back(c->owner == object ? static_cast<Valued*>(c)->value : -1);

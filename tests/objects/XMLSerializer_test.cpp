@@ -11,11 +11,8 @@
 using namespace CorvaneEngine;
 using Lines = std::vector<std::string>;
 
-class XMLSerializerTest : public ::testing::Test {
- protected:
-  CorvaneTest::ScratchDir dir{"xml"};
-  std::string PathOf(const char* name) const { return (dir.Path() / name).string(); }
-};
+static const CorvaneTest::ScratchDir dir{"xml"};
+static const auto PathOf = [](const char* name) { return (dir.Path() / name).string(); };
 
 using Values = std::tuple<int32_t, float, double, bool, SharedString, SharedString>;
 
@@ -30,7 +27,7 @@ static void SerializeAll(BaseSerializer& s, Values& values) {
   EXPECT_TRUE(s.GoToChild("Name") && s.SerializeString(&text) && s.GoToParent());
 }
 
-TEST_F(XMLSerializerTest, RoundTripOfEveryValueKind) {
+TEST(XMLSerializer, RoundTripOfEveryValueKind) {
   std::string file = PathOf("round.xml");
   Values written{-42, 1.5f, 0.000123456789, true, "two words", "v1"}, read;
   SerializeAll(*std::make_unique<XMLWriter>(file.c_str(), "Root"), written);  // saved as it goes
@@ -44,7 +41,7 @@ TEST_F(XMLSerializerTest, RoundTripOfEveryValueKind) {
 
 // Every failure leaves the value and the cursor as they were and logs one line (reading past the
 // last child is silent); a file that cannot be opened or saved is told.
-TEST_F(XMLSerializerTest, MessagesWordForWordAndTheCursorStays) {
+TEST(XMLSerializer, MessagesWordForWordAndTheCursorStays) {
   std::string f =
       dir.Write("r.xml", "<Root><A/><B>x</B><B>y</B><C><!--c-->text</C><D>5</D></Root>").string();
   std::string missing = PathOf("missing.xml"), w = PathOf("w.xml"), unsavable = PathOf("no/x.xml");
