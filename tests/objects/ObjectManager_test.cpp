@@ -44,29 +44,26 @@ struct Recorder : GOComponent {
 // Objects and their components are visited in order; an object's components are deleted last
 // to first, after their Shutdown when the object is destroyed during the game.
 TEST(ObjectManager, FreedIdsAreReusedLastFreedFirstAndComponentsAreVisitedInOrder) {
-  {
-    ObjectManager manager;
-    for (auto labels : {std::initializer_list<const char*>{"0"}, {"1a", "1b"}, {"2"}, {"3"}})
-      EXPECT_EQ(ObjectManager::AddObject(Recorder::Object(labels)), labels.begin()[0][0] - '0');
-    for (int id : {1, 3, 3, -1, 9}) manager.QueueDestroy(id);  // repeats and strays are skipped
-    manager.Update(0.5);
-    EXPECT_EQ(journal, (Lines{"0 init -1", "1a init -1", "1b init -1", "2 init -1", "3 init -1",
-                              "0 update 0.50", "1a update 0.50", "1b update 0.50", "2 update 0.50",
-                              "3 update 0.50", "1a shutdown", "1b shutdown", "1b delete",
-                              "1a delete", "3 shutdown", "3 delete"}));
-    for (int id : {1, -1, 4}) EXPECT_EQ(manager.GetObject(id), nullptr) << id;
+  ObjectManager manager;
+  for (auto labels : {std::initializer_list<const char*>{"0"}, {"1a", "1b"}, {"2"}, {"3"}})
+    EXPECT_EQ(ObjectManager::AddObject(Recorder::Object(labels)), labels.begin()[0][0] - '0');
+  for (int id : {1, 3, 3, -1, 9}) manager.QueueDestroy(id);  // repeats and strays are skipped
+  manager.Update(0.5);
+  EXPECT_EQ(journal, (Lines{"0 init -1", "1a init -1", "1b init -1", "2 init -1", "3 init -1",
+                            "0 update 0.50", "1a update 0.50", "1b update 0.50", "2 update 0.50",
+                            "3 update 0.50", "1a shutdown", "1b shutdown", "1b delete", "1a delete",
+                            "3 shutdown", "3 delete"}));
+  for (int id : {1, -1, 4}) EXPECT_EQ(manager.GetObject(id), nullptr) << id;
 
-    for (int id : {3, 1, 4}) EXPECT_EQ(ObjectManager::AddObject(new GameObject()), id);
+  for (int id : {3, 1, 4}) EXPECT_EQ(ObjectManager::AddObject(new GameObject()), id);
 
-    // Shut-down deletes all, ascending, without calling Shutdown.
-    manager.QueueDestroy(2);
-    manager.Update(0.0);
-    journal.clear();
-    manager.Shutdown();
-    EXPECT_EQ(journal, Lines{"0 delete"});
-    EXPECT_EQ(manager.FreeIds(), (std::vector<uint32_t>{2, 0, 1, 3, 4}));
-  }
-  EXPECT_TRUE(ObjectManager::instance == nullptr && ObjectFactory::instance == nullptr);
+  // Shut-down deletes all, ascending, without calling Shutdown.
+  manager.QueueDestroy(2);
+  manager.Update(0.0);
+  journal.clear();
+  manager.Shutdown();
+  EXPECT_EQ(journal, Lines{"0 delete"});
+  EXPECT_EQ(manager.FreeIds(), (std::vector<uint32_t>{2, 0, 1, 3, 4}));
 }
 
 TEST(ObjectManager, InitializeSeesMinusOneAndObjectsAddedInThePassAreUpdatedInIt) {
