@@ -67,10 +67,9 @@ TEST_F(ConfigDataTest, FileValuesWinUnknownContentSurvivesAndMissingKeysAreTold)
   EXPECT_EQ(-1, config.Get<int>("Window", "Depth"));
   EXPECT_EQ(-1.0f, config.Get<float>("Nowhere", "Volume"));
   config.Set("Window", "Depth", 24);
-  EXPECT_EQ(
-      "Could not find \"Depth\" in \"Window\"\nCould not find \"Nowhere\" in ConfigData.\n"
-      "Could not find \"Depth\" in \"Window\"\n",
-      GetCapturedStderr());
+  EXPECT_EQ(GetCapturedStderr(),
+            "Could not find \"Depth\" in \"Window\"\nCould not find \"Nowhere\" in "
+            "ConfigData.\nCould not find \"Depth\" in \"Window\"\n");
   config.Save();  // Set never creates
   EXPECT_EQ(
       ReadFile(target),  // unknown content kept, the repeated section dropped, no Depth
