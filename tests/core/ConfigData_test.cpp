@@ -28,10 +28,9 @@ class ConfigDataTest : public ::testing::Test {
   // Loads the file, declares the program's seven settings (1280x720 desktop) and saves.
   static void DeclareAndSave(const std::string& path) {
     ConfigData config(path.c_str());
-    config.SetDefault("Window", "Width", 1280);
-    config.SetDefault("Window", "Height", 720);
+    for (auto [key, value] : {std::pair{"Width", 1280}, {"Height", 720}, {"Unsupported", 0}})
+      config.SetDefault("Window", key, value);
     config.SetDefault("Window", "Fullscreen", true);
-    config.SetDefault("Window", "Unsupported", 0);
     config.SetDefault("Sound", "Mute", false);
     config.SetDefault("Sound", "BufferedVolume", 1.0f);
     config.SetDefault("Graphics", "VSync", true);
@@ -48,7 +47,7 @@ const char kSettings[] =
 const char kDefaults[] =
     "<?xml version=\"1.0\"?>\n<Amber_Lantern_Grove>\n    <Graphics>\n        <VSync>True</VSync>\n"
     "    </Graphics>\n    <Window>\n        <Width>1280</Width>\n        <Height>720</Height>\n"
-    "        <Fullscreen>True</Fullscreen>\n        <Unsupported>0</Unsupported>\n    </Window>\n"
+    "        <Unsupported>0</Unsupported>\n        <Fullscreen>True</Fullscreen>\n    </Window>\n"
     "    <Sound>\n        <Mute>False</Mute>\n        <BufferedVolume>1.000000</BufferedVolume>\n"
     "    </Sound>\n</Amber_Lantern_Grove>\n";
 

@@ -12,9 +12,8 @@
 #include "resources/ResourceManager.h"
 
 using namespace CorvaneEngine;
-using Lines = std::vector<std::string>;
 
-static Lines calls;
+static std::vector<std::string> calls;
 
 // Records its calls, with the time step in seconds; stops the loop after `left` frames when that is
 // positive.
@@ -58,7 +57,7 @@ TEST(Engine, TimeStepIsThePreviousPassClearingRunningFinishesItAndTearDownIsReve
   engine->Run();
   TearDownProgram(engine);
   // Steps in seconds, one per System and frame; 0x0A - 0xFFFFFFF0 is taken as unsigned 32 bits.
-  Lines expected;
+  std::vector<std::string> expected;
   for (std::string phase : {"Initialize", "Start", "PostStart", "Update 0.000000",
                             "Update 0.016000", "Update 0.026000"})
     for (const char* name : {"first", "stopper", "last"}) expected.push_back(name + (" " + phase));
