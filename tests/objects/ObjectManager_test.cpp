@@ -6,7 +6,6 @@
 
 #include "objects/GOComponent.h"
 #include "objects/GameObject.h"
-#include "objects/ObjectFactory.h"
 
 using namespace CorvaneEngine;
 using Lines = std::vector<std::string>;
@@ -17,17 +16,12 @@ static Lines journal;
 // recorded object to the manager once: during its Initialize (1) or its first Update (2).
 struct Recorder : GOComponent {
   Recorder(std::string label, int spawn) : label(std::move(label)), spawn(spawn) {}
-  ~Recorder() override { journal.push_back(label + " delete"); }
-  void Initialize() override {
-    journal.push_back(label + " init " + std::to_string(owner->id));
-    Spawn(1);
-  }
-  void Shutdown() override { journal.push_back(label + " shutdown"); }
-  void Update(double seconds) override {
-    journal.push_back(label + " update " + std::to_string(seconds).substr(0, 4));
-    Spawn(2);
-  }
-  void Spawn(int when) {
+  ~Recorder() override { Note("delete"); }
+  void Initialize() override { Note("init " + std::to_string(owner->id), 1); }
+  void Shutdown() override { Note("shutdown"); }
+  void Update(double s) override { Note("update " + std::to_string(s).substr(0, 4), 2); }
+  void Note(const std::string& call, int when = -1) {
+    journal.push_back(label + " " + call);
     if (spawn == when) spawn = 0, ObjectManager::AddObject(Object({"spawned"}));
   }
   // An object with one recorder per label, in label order.
