@@ -8,10 +8,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <functional>
 
 #include "TestSupport.h"
-#include "objects/BaseSerializer.h"
 #include "objects/GOComponent.h"
 #include "objects/GameObject.h"
 #include "objects/ObjectManager.h"
@@ -22,33 +20,30 @@
 using namespace CorvaneEngine;
 using Lines = std::vector<std::string>;
 
-namespace {
+static int deletions = 0;  // of Valued components
 
 // Reads its element's "Value" child (so Serialize must get the cursor on its own element), adds
 // 100 on Initialize and counts deletions.
 struct Valued : GOComponent {
-  explicit Valued(int* deletions) : deletions(deletions) {}
-  ~Valued() override { ++*deletions; }
+  ~Valued() override { ++deletions; }
   GOComponent* Clone() override { return new Valued(*this); }
   void Initialize() override { value += 100; }
   void Serialize(BaseSerializer& s) override {
     if (s.GoToChild("Value")) s.SerializeInt(&value), s.GoToParent();
   }
   int value = 0;
-  int* deletions;
 };
 
-const std::string kScale = "<Scale><X>1</X><Y>1</Y><Z>1</Z></Scale>";
+// An object type file: a scale, the name and the components.
+static std::string Type(const std::string& name, const std::string& components = "") {
+  return "<T><Scale><X>1</X><Y>1</Y><Z>1</Z></Scale><Name>" + name + "</Name>" + components +
+         "</T>";
+}
 const std::string kAlpha = "<Alpha><Value>0</Value></Alpha>";
 
 class ObjectFactoryTest : public ::testing::Test {
  protected:
-  ObjectFactoryTest() : dir("ObjectFactory"), into(dir.Path()) {
-    factory->RegisterComponentType("Alpha", new Valued(&deletions));
-  }
-  ~ObjectFactoryTest() override {
-    if (manager) manager->Shutdown();
-  }
+  ObjectFactoryTest() { deletions = 0, factory->RegisterComponentType("Alpha", new Valued()); }
 
   // Runs `work` and answers the log lines it caused, then what went to standard error.
   static Lines Told(const std::function<void()>& work) {
@@ -66,14 +61,11 @@ class ObjectFactoryTest : public ::testing::Test {
     return Told([&] { factory->LoadObjectTypeFile(("./GameObjects/" + file).c_str()); });
   }
 
-  int deletions = 0;  // before the manager: its factory's prototypes report here when it goes
-  CorvaneTest::ScratchDir dir;
-  CorvaneTest::ChangeDir into;
+  CorvaneTest::ScratchDir dir{"ObjectFactory"};
+  CorvaneTest::ChangeDir into{dir.Path()};
   std::unique_ptr<ObjectManager> manager = std::make_unique<ObjectManager>();
   ObjectFactory* factory = manager->Factory();
 };
-
-}  // namespace
 
 TEST_F(ObjectFactoryTest, ComponentsAfterNameArePrototypesInOrderAndObjectsGetClones) {
   Lines told = Load("ship.xml",
@@ -91,26 +83,24 @@ TEST_F(ObjectFactoryTest, ComponentsAfterNameArePrototypesInOrderAndObjectsGetCl
   ASSERT_NE(type, nullptr);
   EXPECT_EQ(std::vector<float>(type->scale, type->scale + 3), (std::vector<float>{5, 1, 1}));
 
-  EXPECT_EQ(factory->CreateObject("ship"), 0);
-  GameObject* object = manager->GetObject(0);
+  GameObject* object = manager->GetObject(factory->CreateObject("ship"));
   std::vector<int> values;  // clones, initialized once, of the prototypes in file order
   for (GOComponent* c : object->components)  // -1 for one the object does not own
     values.push_back(c->owner == object ? static_cast<Valued*>(c)->value : -1);
   EXPECT_EQ(values, (std::vector<int>{102, 101}));
   EXPECT_EQ(static_cast<Valued*>(type->components[0])->value, 2);
+  manager->Shutdown();
 }
 
 TEST_F(ObjectFactoryTest, DuplicatesAndUnknownTypesAreToldAndTheFactoryOwnsItsPrototypes) {
-  EXPECT_EQ(Load("one.xml", "<T>" + kScale + "<Name>dup</Name>" + kAlpha + "</T>"), Lines{""});
-  EXPECT_EQ(Load("two.xml", "<T>" + kScale + "<Name>dup</Name>" + kAlpha + kAlpha + "</T>"),
+  EXPECT_EQ(Load("one.xml", Type("dup", kAlpha)), Lines{""});
+  EXPECT_EQ(Load("two.xml", Type("dup", kAlpha + kAlpha)),
             (Lines{"ERROR: Object of type dup already exists.", ""}));
   EXPECT_EQ(factory->FindObjectType("dup")->components.size(), 1u);
-  EXPECT_EQ(deletions, 2);  // the rejected type's prototypes
   EXPECT_EQ(factory->CreateObject("dup"), 0);
   // An object's own record, written and read back: its name picks the type, its position stays.
   GameObject written, ghost, *read = new GameObject();
-  written.name = "dup";
-  written.position[1] = -2.5f;
+  written.name = "dup", written.position[1] = -2.5f;
   written.Serialize(*std::make_unique<XMLWriter>("record.xml", "Object"));  // saved as it goes
   read->Serialize(*std::make_unique<XMLReader>("record.xml"));
   EXPECT_EQ(read->id, 1);
@@ -124,12 +114,13 @@ TEST_F(ObjectFactoryTest, DuplicatesAndUnknownTypesAreToldAndTheFactoryOwnsItsPr
                    "ERROR: There is no object of type ghost.", ""}));
 
   GOComponent* first = factory->FindComponentType("Alpha");
-  factory->RegisterComponentType("Alpha", new Valued(&deletions));
-  EXPECT_EQ(deletions, 3);  // the second registration
+  factory->RegisterComponentType("Alpha", new Valued());
   EXPECT_EQ(factory->FindComponentType("Alpha"), first);
   manager->Shutdown();
   manager.reset();
-  EXPECT_EQ(deletions, 7);  // the kept prototype, the type's one and the two objects' clones
+  // The kept prototype and the second registration, the rejected type's two, the type's one and
+  // the two objects' clones.
+  EXPECT_EQ(deletions, 7);
 }
 
 TEST_F(ObjectFactoryTest, FolderLoadingSkipsFoldersFifosAndBrokenFilesAndReadsTheRest) {
@@ -141,10 +132,10 @@ TEST_F(ObjectFactoryTest, FolderLoadingSkipsFoldersFifosAndBrokenFilesAndReadsTh
                        ", so the game has no object types; start the game in the folder that "
                        "holds its GameObjects, art, textures and sound\n"}));
 
-  dir.Write("GameObjects/a.xml", "<T>" + kScale + "<Name>a</Name></T>");
+  dir.Write("GameObjects/a.xml", Type("a"));
   dir.Write("GameObjects/b.txt", "not XML <<<");
-  dir.Write("GameObjects/nested/c.xml", "<T>" + kScale + "<Name>c</Name></T>");
-  dir.Write("GameObjects/d", "<T>" + kScale + "<Name>d</Name>" + kAlpha + "</T>");
+  dir.Write("GameObjects/nested/c.xml", Type("c"));
+  dir.Write("GameObjects/d", Type("d", kAlpha));
   ASSERT_EQ(mkfifo((dir.Path() / "GameObjects/pipe").c_str(), 0644), 0);
   // A FIFO without a writer must not block.
   ASSERT_TRUE(

@@ -6,31 +6,23 @@
 
 #include "objects/GOComponent.h"
 #include "objects/GameObject.h"
-#include "objects/ObjectFactory.h"
 
 using namespace CorvaneEngine;
 using Lines = std::vector<std::string>;
 
-namespace {
-
-Lines journal;
+static Lines journal;
 
 // Notes every call it receives in the journal, with the owner's id at Initialize. A spawner adds a
 // recorded object to the manager once: during its Initialize (1) or its first Update (2).
 struct Recorder : GOComponent {
   Recorder(std::string label, int spawn) : label(std::move(label)), spawn(spawn) {}
-  ~Recorder() override { journal.push_back(label + " delete"); }
-  void Initialize() override {
-    journal.push_back(label + " init " + std::to_string(owner->id));
-    Spawn(1);
-  }
-  void Shutdown() override { journal.push_back(label + " shutdown"); }
-  void Update(double seconds) override {
-    journal.push_back(label + " update " + std::to_string(seconds).substr(0, 4));
-    Spawn(2);
-  }
-  void Spawn(int when) {
-    if (spawn == when) spawn = 0, spawnedId = ObjectManager::AddObject(Object({"spawned"}));
+  ~Recorder() override { Note("delete"); }
+  void Initialize() override { Note("init " + std::to_string(owner->id), 1); }
+  void Shutdown() override { Note("shutdown"); }
+  void Update(double s) override { Note("update " + std::to_string(s).substr(0, 4), 2); }
+  void Note(const std::string& call, int when = -1) {
+    journal.push_back(label + " " + call);
+    if (spawn == when) spawn = 0, ObjectManager::AddObject(Object({"spawned"}));
   }
   // An object with one recorder per label, in label order.
   static GameObject* Object(std::initializer_list<const char*> labels, int spawn = 0) {
@@ -41,54 +33,42 @@ struct Recorder : GOComponent {
   }
   std::string label;
   int spawn;
-  int32_t spawnedId = -1;
 };
-
-}  // namespace
 
 // Objects and their components are visited in order; an object's components are deleted last
 // to first, after their Shutdown when the object is destroyed during the game.
 TEST(ObjectManager, FreedIdsAreReusedLastFreedFirstAndComponentsAreVisitedInOrder) {
-  {
-    ObjectManager manager;
-    for (auto labels : {std::initializer_list<const char*>{"0"}, {"1a", "1b"}, {"2"}, {"3"}})
-      EXPECT_EQ(ObjectManager::AddObject(Recorder::Object(labels)), labels.begin()[0][0] - '0');
-    for (int id : {1, 3, 3, -1, 9}) manager.QueueDestroy(id);  // repeats and strays are skipped
-    manager.Update(0.5);
-    EXPECT_EQ(journal, (Lines{"0 init -1", "1a init -1", "1b init -1", "2 init -1", "3 init -1",
-                              "0 update 0.50", "1a update 0.50", "1b update 0.50", "2 update 0.50",
-                              "3 update 0.50", "1a shutdown", "1b shutdown", "1b delete",
-                              "1a delete", "3 shutdown", "3 delete"}));
-    for (int id : {1, -1, 4}) EXPECT_EQ(manager.GetObject(id), nullptr) << id;
+  ObjectManager manager;
+  for (auto labels : {std::initializer_list<const char*>{"0"}, {"1a", "1b"}, {"2"}, {"3"}})
+    EXPECT_EQ(ObjectManager::AddObject(Recorder::Object(labels)), labels.begin()[0][0] - '0');
+  for (int id : {1, 3, 3, -1, 9}) manager.QueueDestroy(id);  // repeats and strays are skipped
+  manager.Update(0.5);
+  EXPECT_EQ(journal, (Lines{"0 init -1", "1a init -1", "1b init -1", "2 init -1", "3 init -1",
+                            "0 update 0.50", "1a update 0.50", "1b update 0.50", "2 update 0.50",
+                            "3 update 0.50", "1a shutdown", "1b shutdown", "1b delete", "1a delete",
+                            "3 shutdown", "3 delete"}));
+  for (int id : {1, -1, 4}) EXPECT_EQ(manager.GetObject(id), nullptr) << id;
 
-    for (int id : {3, 1, 4}) EXPECT_EQ(ObjectManager::AddObject(new GameObject()), id);
+  for (int id : {3, 1, 4}) EXPECT_EQ(ObjectManager::AddObject(new GameObject()), id);
 
-    // Shut-down deletes all, ascending, without calling Shutdown.
-    manager.QueueDestroy(2);
-    manager.Update(0.0);
-    journal.clear();
-    manager.Shutdown();
-    EXPECT_EQ(journal, Lines{"0 delete"});
-    EXPECT_EQ(manager.FreeIds(), (std::vector<uint32_t>{2, 0, 1, 3, 4}));
-  }
-  EXPECT_TRUE(ObjectManager::instance == nullptr && ObjectFactory::instance == nullptr);
+  // Shut-down deletes all, ascending, without calling Shutdown.
+  manager.QueueDestroy(2);
+  manager.Update(0.0);
+  manager.Shutdown();
+  EXPECT_EQ(Lines(journal.end() - 3, journal.end()), (Lines{"2 shutdown", "2 delete", "0 delete"}));
+  EXPECT_EQ(manager.FreeIds(), (std::vector<uint32_t>{2, 0, 1, 3, 4}));
 }
 
 TEST(ObjectManager, InitializeSeesMinusOneAndObjectsAddedInThePassAreUpdatedInIt) {
   journal.clear();
   ObjectManager manager;
-  for (int spawn : {2, 1}) {
-    GameObject* parent = Recorder::Object({"spawner"}, spawn);
-    const int32_t parentId = ObjectManager::AddObject(parent);
-    if (spawn == 2) manager.Update(0.25);
-    // The new object, added from inside another's Initialize or Update, has a slot of its own.
-    const int32_t spawnedId = static_cast<Recorder*>(parent->components[0])->spawnedId;
-    EXPECT_EQ(manager.GetObject(parentId), parent);
-    EXPECT_NE(parentId, spawnedId);
-    ASSERT_NE(manager.GetObject(spawnedId), nullptr);
-    EXPECT_EQ(manager.GetObject(spawnedId)->id, spawnedId);
-  }
-  EXPECT_EQ(journal, (Lines{"spawner init -1", "spawner update 0.25", "spawned init -1",
-                            "spawned update 0.25", "spawner init -1", "spawned init -1"}));
+  for (int spawn : {2, 1}) ObjectManager::AddObject(Recorder::Object({"spawner"}, spawn));
+  manager.Update(0.25);
+  // The new objects, added from inside another's Initialize or Update, have slots of their own.
+  for (int32_t id : {0, 1, 2, 3})
+    EXPECT_TRUE(manager.GetObject(id) && manager.GetObject(id)->id == id) << id;
+  EXPECT_EQ(journal, (Lines{"spawner init -1", "spawner init -1", "spawned init -1",
+                            "spawner update 0.25", "spawned init -1", "spawner update 0.25",
+                            "spawned update 0.25", "spawned update 0.25"}));
   manager.Shutdown();
 }
