@@ -12,11 +12,7 @@ using namespace SoundTest;
 
 namespace {
 
-struct NullBackend : ::testing::Environment {
-  void SetUp() override { ConfigureOpenAL(dir.Path() / "alsoft.conf", "null"); }
-  CorvaneTest::ScratchDir dir{"sound-null"};
-};
-const auto* const nullBackend = ::testing::AddGlobalTestEnvironment(new NullBackend);
+const auto nullBackend = UseBackend("null");
 
 // How many OpenAL sources and buffers exist (names are handed out from 1 upwards).
 int LiveObjects() {

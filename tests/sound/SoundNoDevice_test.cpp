@@ -8,8 +8,7 @@
 using namespace SoundTest;
 
 TEST(SoundWithoutDevice, EveryOperationLogsOrDoesNothing) {
-  CorvaneTest::ScratchDir dir("sound-nodevice-conf");
-  ConfigureOpenAL(dir.Path() / "alsoft.conf", "wave", "");
+  UseBackend("wave");
   CorvaneTest::CapturedLog log;
   SoundRig rig("sound-nodevice", {{"tone.wav", ToneWav(0.1, 0.5)}});
   ASSERT_TRUE(Settled("tone.wav", ResourceStatus::Unknown));

@@ -11,16 +11,8 @@ using namespace SoundTest;
 
 namespace {
 
-std::filesystem::path recording;  // every ALUT run of the process starts this file over
-
-struct WaveBackend : ::testing::Environment {
-  void SetUp() override {
-    recording = dir.Path() / "recording.wav";
-    ConfigureOpenAL(dir.Path() / "alsoft.conf", "wave", recording.string());
-  }
-  CorvaneTest::ScratchDir dir{"sound-wave"};
-};
-const auto* const waveBackend = ::testing::AddGlobalTestEnvironment(new WaveBackend);
+// Every ALUT run of the process starts this file over.
+const std::filesystem::path recording = UseBackend("wave", "recording.wav");
 
 // The stretch of the mono 16-bit recording from its first to its last sample above 0.02 of full
 // scale in seconds, and its peak.
@@ -38,10 +30,10 @@ std::pair<double, float> Heard() {
   return {first ? double(last - first + 2) / 2 / kRate : 0.0, peak};
 }
 
-ALint SourceState(uint32_t source) {
-  ALint state = 0;
-  alGetSourcei(source, AL_SOURCE_STATE, &state);
-  return state;
+ALint SourceState(uint32_t source, ALenum what = AL_SOURCE_STATE) {
+  ALint value = -1;
+  alGetSourcei(source, what, &value);
+  return value;
 }
 
 float MaxGain(uint32_t source) {
@@ -106,14 +98,13 @@ TEST(SoundSystem, VolumeMutePlaysPauseAndStopOnLoadedSources) {
   sound.Play("Playing.wav", 1.0f, 0.0f, 0.0f, true);
   EXPECT_EQ(log.Text(), "Resource Error: Playing.wav does not exist.\n");
   EXPECT_EQ(SourceState(playing), AL_INITIAL);
-  ALint looping = -1;
   sound.Play("playing.wav", true);
-  alGetSourcei(playing, AL_LOOPING, &looping);
-  EXPECT_TRUE(SourceState(playing) == AL_PLAYING && looping == AL_TRUE);
+  EXPECT_TRUE(SourceState(playing) == AL_PLAYING && SourceState(playing, AL_LOOPING) == AL_TRUE);
   sound.Play("playing.wav", 1.0f, 2.0f, 3.0f, false);
-  float at[3] = {};
-  alGetSourcei(playing, AL_LOOPING, &looping), alGetSourcefv(playing, AL_POSITION, at);
-  EXPECT_TRUE(looping == AL_FALSE && at[0] == 1.0f && at[1] == 2.0f && at[2] == 3.0f);
+  std::vector<float> at(3);
+  alGetSourcefv(playing, AL_POSITION, at.data());
+  EXPECT_EQ(at, (std::vector<float>{1.0f, 2.0f, 3.0f}));
+  EXPECT_EQ(SourceState(playing, AL_LOOPING), AL_FALSE);
   // A play while muted caps a source whose cap no SetMuted has set.
   sound.SetMuted(true);
   alSourcef(playing, AL_MAX_GAIN, 1.0f);

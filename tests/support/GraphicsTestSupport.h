@@ -163,11 +163,6 @@ class SceneTest : public GraphicsTest {
       object->position[0] = x, object->position[1] = y, object->position[2] = z;
     return object;
   }
-  // The window pixel of a world point in the z = 0 plane seen by the default view: one world
-  // unit at distance 10 is 60 / (10 tan 22.5) pixels either way.
-  static int PixelX(double x) { return static_cast<int>(std::lround(80 + x * 14.4853)); }
-  static int PixelY(double y) { return static_cast<int>(std::lround(60 - y * 14.4853)); }
-
   ObjectManager* objects = nullptr;
 };
 

@@ -33,16 +33,20 @@ inline std::string ToneWav(double seconds, double amplitude) {
   return file;
 }
 
-// OpenAL Soft reads this once per process, at its first call: set it before ALUT starts. The
-// wave backend without a file has no device at all.
-inline void ConfigureOpenAL(const std::filesystem::path& conf, const char* driver,
-                            const std::string& recording = "") {
-  std::ofstream(conf) << "[general]\ndrivers=" << driver
-                      << "\nchannels=mono\nsample-type=int16\nfrequency=44100\ndither=false\n"
-                         "output-limiter=false\n[wave]\nfile="
-                      << recording << "\n";
-  setenv("ALSOFT_CONF", conf.c_str(), 1);
+// Configures OpenAL Soft for this process (it reads the file once, at its first call: call this
+// before ALUT starts) and returns the path of the wave backend's recording, `recording` in a folder
+// kept for the whole program. The wave backend without a file has no device at all.
+inline std::filesystem::path UseBackend(const char* driver, const std::string& recording = "") {
+  static const CorvaneTest::ScratchDir dir("openal");
+  const auto file = recording.empty() ? "" : dir.Path() / recording;
+  std::ofstream(dir.Path() / "alsoft.conf")
+      << "[general]\ndrivers=" << driver
+      << "\nchannels=mono\nsample-type=int16\nfrequency=44100\ndither=false\n"
+         "output-limiter=false\n[wave]\nfile="
+      << file.string() << "\n";
+  setenv("ALSOFT_CONF", (dir.Path() / "alsoft.conf").c_str(), 1);
   setenv("CORVANE_ERROR_BOX", "0", 1);
+  return file;
 }
 
 // Waits until the resource thread has settled the file on `status`; nobody asked for it.
