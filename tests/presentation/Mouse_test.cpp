@@ -5,8 +5,6 @@
 
 using namespace CorvaneTest;
 
-namespace {
-
 TEST(Mouse, ButtonsPositionsTheMoveThresholdAndTheCursor) {
   WindowHarness harness(WindowConfig(1200, 700, false));
   ASSERT_TRUE(harness.Opened());
@@ -50,5 +48,3 @@ TEST(Mouse, ButtonsPositionsTheMoveThresholdAndTheCursor) {
   mouse->ShowCursor();
   EXPECT_EQ(SDL_ENABLE, SDL_ShowCursor(SDL_QUERY));
 }
-
-}  // namespace

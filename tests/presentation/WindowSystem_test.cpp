@@ -87,11 +87,10 @@ TEST(WindowSystem, WithoutAWindowTheProgramSaysWhyAndAFirstRunFillsTheScreenUnti
         },
         std::chrono::seconds(60),
         [&] {
-          if (run.code == 0) {
+          if (run.code == 0)
             RunCommand(
-                "timeout 50 xdotool search --sync --name '^Amber_Lantern_Grove$' mousemove "
-                "--window %1 5 5 keydown alt+F4 2>/dev/null");
-          }
+                "timeout 50 xdotool search --sync --name '^Amber_Lantern_Grove$' "
+                "mousemove --window %1 5 5 keydown alt+F4 2>/dev/null");
         });
     RunCommand("xdotool keyup alt F4 2>/dev/null");  // held until the program saw them
     EXPECT_TRUE(outcome.ended && outcome.code == run.code &&

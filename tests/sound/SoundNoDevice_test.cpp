@@ -13,12 +13,8 @@ TEST(SoundWithoutDevice, EveryOperationLogsOrDoesNothing) {
   SoundRig rig("sound-nodevice", {{"tone.wav", ToneWav(0.1, 0.5)}});
   ASSERT_TRUE(Settled("tone.wav", ResourceStatus::Unknown));
   SoundSystem_AL& sound = *rig.system;
-  sound.PlaySound("tone.wav", true);
-  sound.SetVolume(0.3f);
-  sound.SetMuted(true);
-  sound.SetPaused(true);
-  sound.SetPaused(false);
-  sound.StopAll();
+  sound.PlaySound("tone.wav", true), sound.SetVolume(0.3f), sound.SetMuted(true);
+  sound.SetPaused(true), sound.SetPaused(false), sound.StopAll();
   EXPECT_EQ(sound.GetVolume(), 0.3f);
   EXPECT_STREQ(sound.GetSupportedTypes().CStr(), "ALUT BUFFER TYPES: \nALUT MEMORY TYPES: ");
   rig.TearDown();
