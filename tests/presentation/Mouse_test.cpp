@@ -16,10 +16,9 @@ TEST(Mouse, ButtonsPositionsTheMoveThresholdAndTheCursor) {
     for (const char* step : {"mousedown ", "", "mouseup "}) {
       if (*step != '\0') harness.Xdo(step + std::string(button));
       harness.Frame();
-      for (int32_t i : {MouseLeft, MouseRight, MouseMiddle}) {
+      for (int32_t i : {MouseLeft, MouseRight, MouseMiddle})
         seen += std::string(mouse->IsDown(i) ? "d" : "") + (mouse->IsPressed(i) ? "p" : "") +
                 (mouse->IsReleased(i) ? "r" : "") + "|";
-      }
       seen += " ";
     }
     harness.Frame();

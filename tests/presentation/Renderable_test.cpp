@@ -98,9 +98,7 @@ TEST_F(RenderableTest, MissingResourcesAreReportedOnceAndNotDrawn) {
       "\nThe Texture: \"nowhere.png\" has not been loaded by the ResourceManager",
       reported);
   CapturedLog log;
-  Create("lost");
-  Create("bare");
-  DrawFrame();
+  Create("lost"), Create("bare"), DrawFrame();  // warned at the first frame only
   ExpectAt(DrawFrame(), {{0, 0, kBlue}});
   EXPECT_EQ((std::vector<std::string>{
                 "WARNING: Renderable of object lost has no mesh and is not drawn",

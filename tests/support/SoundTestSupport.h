@@ -40,10 +40,8 @@ inline std::filesystem::path UseBackend(const char* driver, const std::string& r
   static const CorvaneTest::ScratchDir dir("openal");
   const auto file = recording.empty() ? "" : dir.Path() / recording;
   std::ofstream(dir.Path() / "alsoft.conf")
-      << "[general]\ndrivers=" << driver
-      << "\nchannels=mono\nsample-type=int16\nfrequency=44100\ndither=false\n"
-         "output-limiter=false\n[wave]\nfile="
-      << file.string() << "\n";
+      << "[general]\ndrivers=" << driver << "\nchannels=mono\nsample-type=int16\nfrequency=44100\n"
+      << "dither=false\noutput-limiter=false\n[wave]\nfile=" << file.string() << "\n";
   setenv("ALSOFT_CONF", (dir.Path() / "alsoft.conf").c_str(), 1);
   setenv("CORVANE_ERROR_BOX", "0", 1);
   return file;
