@@ -18,13 +18,17 @@ void ExpectAt(const Frame& frame, std::initializer_list<std::tuple<double, doubl
         << x << ", " << y;
 }
 
-TEST_F(RenderableTest, AQuadAppearsWhereItsPositionScaleAndRotationPutItAndItsBackIsCulled) {
+TEST_F(RenderableTest,
+       QuadsAppearWherePlacedTheirBacksAreCulledAndTheLatestOwnedCameraGivesTheView) {
   WriteType("plain", "halves.png");
   WriteType("turned", "halves.png", "<Scale><X>1.5</X></Scale>");
+  WriteType("eye", "", "", "<Camera/>", "");  // a camera object without anything to draw
   LoadTypes();
   GameObject* plain = Create("plain");
   ASSERT_NE(nullptr, plain);
-  // The default view: from (0, 0, 10) toward -z, +y up, so the quad sits in the middle.
+  // Reading "eye" cloned its camera into the type: active, but without an owner, so the view
+  // stays the default one: from (0, 0, 10) toward -z, +y up, so the quad sits in the middle.
+  ASSERT_NE(nullptr, graphics->camera);
   ExpectAt(DrawFrame(), {{-0.5, 0, kRed}, {0.5, 0, kGreen}, {0, 1.3, kBlue}, {1.3, 0, kBlue}});
 
   // Translated by (2, 1), scaled by 1.5 along x, rotated a quarter turn about z: rotation comes
@@ -43,19 +47,9 @@ TEST_F(RenderableTest, AQuadAppearsWhereItsPositionScaleAndRotationPutItAndItsBa
   turned->rotationAxis[1] = 1;
   turned->rotationAngle = static_cast<float>(M_PI);
   ExpectAt(DrawFrame(), {{2, 1, kBlue}});
-}
 
-TEST_F(RenderableTest, TheLatestCameraWithAnOwnerGivesTheView) {
-  WriteType("plain", "halves.png");
-  WriteType("eye", "", "", "<Camera/>", "");  // a camera object without anything to draw
-  LoadTypes();
-  Create("plain");
-  // Reading "eye" cloned its camera into the type: active, but without an owner, so the view
-  // stays the default one.
-  ASSERT_NE(nullptr, graphics->camera);
-  ExpectAt(DrawFrame(), {{0.5, 0, kGreen}});
-
-  // A camera at (1, 0, 5): the quad is twice as large and 1 unit to the left of the view.
+  // A camera at (1, 0, 5): the plain quad is twice as large and 1 unit to the left of the view.
+  turned->position[0] = 100, plain->position[0] = 0;
   GameObject* eye = Create("eye", 1, 0, 5);
   ASSERT_EQ(eye, graphics->camera->owner);
   ExpectAt(DrawFrame(), {{-3, 1.6, kRed}, {-1, -1.6, kGreen}, {0.4, 0, kBlue}});

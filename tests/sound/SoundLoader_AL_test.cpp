@@ -47,14 +47,10 @@ TEST(SoundLoader, UndecodableFilesLogAlutErrorNamingThemAndLeaveNothingBehind) {
     EXPECT_EQ(SoundLoader_AL().Load(request), nullptr);
   }
   rig.system->PlaySound("broken.wav", false);
-  auto alut = [](ALenum error, const std::filesystem::path& path) {
-    return "ALUT Error: " + std::to_string(error) + " - " + alutGetErrorString(error) + ": \"" +
-           path.string() + "\"";
-  };
   EXPECT_EQ(log.Lines(),
             (std::vector<std::string>{
-                alut(ALUT_ERROR_CORRUPT_OR_TRUNCATED_DATA, empty),
-                alut(ALUT_ERROR_UNSUPPORTED_FILE_TYPE, noise),
+                AlutError(ALUT_ERROR_CORRUPT_OR_TRUNCATED_DATA, empty),
+                AlutError(ALUT_ERROR_UNSUPPORTED_FILE_TYPE, noise),
                 "Sound Loading Error: can not read \"" + fifo.string() + "\": not a regular file",
                 "Resource Error: broken.wav does not exist."}));
   EXPECT_EQ(LiveObjects(), 0);

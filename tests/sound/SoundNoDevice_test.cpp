@@ -22,7 +22,6 @@ TEST(SoundWithoutDevice, EveryOperationLogsOrDoesNothing) {
   EXPECT_EQ(log.Lines(),
             (std::vector<std::string>{
                 "ALUT Error: " + std::string(alutGetErrorString(ALUT_ERROR_OPEN_DEVICE)),
-                "ALUT Error: " + std::to_string(ALUT_ERROR_INVALID_OPERATION) + " - " + invalid +
-                    ": \"./sound/tone.wav\"",
+                AlutError(ALUT_ERROR_INVALID_OPERATION, "./sound/tone.wav"),
                 "Resource Error: tone.wav does not exist.", "ALUT Error: " + invalid}));
 }

@@ -65,7 +65,6 @@ class CapturingWindow : public WindowSystem_SDL {
     last.width = GetWidth(), last.height = GetHeight(), ++frames;
     last.rgba.assign(static_cast<size_t>(last.width) * last.height * 4, 0);
     glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, last.width, last.height, GL_RGBA, GL_UNSIGNED_BYTE, last.rgba.data());
     WindowSystem_SDL::SwapBuffers();
   }

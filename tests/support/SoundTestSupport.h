@@ -3,6 +3,7 @@
 // entry builds them.
 #pragma once
 
+#include <AL/alut.h>
 #include <stdlib.h>
 
 #include <cmath>
@@ -51,6 +52,11 @@ inline std::filesystem::path UseBackend(const char* driver, const std::string& r
 inline bool Settled(const char* name, ResourceStatus status) {
   return CorvaneTest::WaitUntil(
       [=] { return ResourceManager::instance->GetStatus(NameHash(name)) == status; });
+}
+// ALUT's log line for a file it could not load.
+inline std::string AlutError(int error, const std::filesystem::path& path) {
+  return "ALUT Error: " + std::to_string(error) + " - " + alutGetErrorString(error) + ": \"" +
+         path.string() + "\"";
 }
 inline SoundFile_AL* Sound(const char* name) {
   return dynamic_cast<SoundFile_AL*>(ResourceManager::instance->Get(NameHash(name)));
