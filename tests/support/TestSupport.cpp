@@ -40,14 +40,12 @@ std::string PathOfFileURL(const std::string& url) {
   std::string path;
   for (size_t at = scheme.size(); at < url.size(); ++at) {
     const unsigned char c = static_cast<unsigned char>(url[at]);
-    if (c == '%' && at + 2 < url.size() && url.find_first_not_of(hex, at + 1) > at + 2) {
-      path.push_back(static_cast<char>(std::stoi(url.substr(at + 1, 2), nullptr, 16)));
-      at += 2;
-    } else if (c > 0x20 && c < 0x7F && std::strchr("\"#%<>?[\\]^`{|}", c) == nullptr) {
-      path.push_back(static_cast<char>(c));
-    } else {
+    if (c == '%' && at + 2 < url.size() && url.find_first_not_of(hex, at + 1) > at + 2)
+      path += static_cast<char>(std::stoi(url.substr(at + 1, 2), nullptr, 16)), at += 2;
+    else if (c > 0x20 && c < 0x7F && std::strchr("\"#%<>?[\\]^`{|}", c) == nullptr)
+      path += static_cast<char>(c);
+    else
       return "";
-    }
   }
   return path;
 }
