@@ -47,8 +47,6 @@ void GameStartup(const std::vector<SharedString>&) {
             << (config->Get<bool>("Window", "Fullscreen") ? "!" : "") << std::endl;
 }
 
-namespace {
-
 TEST(WindowSystem, WithoutAWindowTheProgramSaysWhyAndAFirstRunFillsTheScreenUntilAltF4) {
   ASSERT_TRUE(SharedDisplay().Ok());
   ScratchDir dir("program");
@@ -102,5 +100,3 @@ TEST(WindowSystem, WithoutAWindowTheProgramSaysWhyAndAFirstRunFillsTheScreenUnti
     }
   }
 }
-
-}  // namespace

@@ -48,17 +48,12 @@ void PlayToTheEnd(const char* name) {
       CorvaneTest::WaitUntil([name] { return SourceState(Sound(name)->source) == AL_STOPPED; }));
 }
 
-std::string Config(const std::string& setting) {
-  return "<?xml version=\"1.0\"?><Amber_Lantern_Grove><Sound>" + setting +
-         "</Sound></Amber_Lantern_Grove>";
-}
-
 }  // namespace
 
 // A sound the resource thread loaded plays by its file name at its level and length; muted plays
 // are silent, and unmuting brings the volume set meanwhile.
 TEST(SoundSystemRecording, MutedPlaysAreSilentAndUnmutedOnesHeardAtTheStoredVolume) {
-  SoundRig rig("sound-play", {{"tone.wav", ToneWav(0.3, 0.8)}}, Config("<Mute>True</Mute>"));
+  SoundRig rig("sound-play", {{"tone.wav", ToneWav(0.3, 0.8)}}, "<Mute>True</Mute>");
   ASSERT_TRUE(Settled("tone.wav", ResourceStatus::Loaded));
   ASSERT_TRUE(rig.system->SourceCount() == 1u && rig.system->IsMuted());
   PlayToTheEnd("tone.wav");
@@ -77,7 +72,7 @@ TEST(SoundSystem, VolumeMutePlaysPauseAndStopOnLoadedSources) {
   SoundRig rig(
       "sound-controls",
       {{"playing.wav", tone}, {"stopped.wav", tone}, {"idle.wav", tone}, {"paused.wav", tone}},
-      Config("<BufferedVolume>3.0</BufferedVolume>"));
+      "<BufferedVolume>3.0</BufferedVolume>");
   SoundSystem_AL& sound = *rig.system;
   const uint32_t playing = Sound("playing.wav")->source, stopped = Sound("stopped.wav")->source,
                  idle = Sound("idle.wav")->source, paused = Sound("paused.wav")->source;

@@ -64,10 +64,12 @@ inline SoundFile_AL* Sound(const char* name) {
 
 struct SoundRig {
   SoundRig(const std::string& name, const std::vector<std::pair<std::string, std::string>>& sounds,
-           const std::string& config = "")
+           const std::string& soundSettings = "")
       : dir(name), cd(dir.Path()) {
     for (const auto& [file, contents] : sounds) dir.Write("sound/" + file, contents);
-    if (!config.empty()) dir.Write("config.xml", config);
+    if (!soundSettings.empty())  // else a first run
+      dir.Write("config.xml",
+                "<Amber_Lantern_Grove><Sound>" + soundSettings + "</Sound></Amber_Lantern_Grove>");
     engine = new Engine();
     engine->AddSystem(system = new SoundSystem_AL());
     ResourceManager::instance->RegisterMaker(new SoundLoader_AL(false), NameHash("Sound"));
