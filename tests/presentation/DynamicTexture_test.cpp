@@ -9,16 +9,14 @@
 
 using namespace CorvaneTest;
 
-namespace {
-
 using DynamicTextureTest = GraphicsTest;
 
 // A page of one colour (0xAARRGGBB).
-std::vector<uint8_t> Solid(int width, int height, uint32_t colour) {
+static std::vector<uint8_t> Solid(int width, int height, uint32_t colour) {
   return Page(width, height, [colour](int, int) { return colour; });
 }
 
-bool Uniform(const Frame& frame, Rgb colour) {
+static bool Uniform(const Frame& frame, Rgb colour) {
   for (int y = 0; y < frame.height; y += 7)
     for (int x = 0; x < frame.width; x += 7)
       if (!Close(frame.At(x, y), colour)) return false;
@@ -85,5 +83,3 @@ TEST_F(DynamicTextureTest, PagesFromAnotherThreadNeverTearNorFindADeletedTexture
   stop = true;
   browser.join();
 }
-
-}  // namespace

@@ -11,21 +11,19 @@
 
 using namespace CorvaneTest;
 
-namespace {
-
 // Counts the resizes the graphics system asks of the browser after a mode change.
 struct ResizeCountingBrowser : Browser {
   void Resize() override { ++resizes; }
   int resizes = 0;
 };
 
-std::vector<uint8_t> TopHalfRedPage(int width, int height) {
+static std::vector<uint8_t> TopHalfRedPage(int width, int height) {
   return Page(width, height, [height](int, int y) { return y < height / 2 ? 0xFFFF0000u : 0u; });
 }
 
 // Stands in for SDL_SetVideoMode: refuses the first mode asked for, then sets modes for real.
-int modeRequests = 0;
-SDL_Surface* RefuseFirstMode(int width, int height, int bitsPerPixel, uint32_t flags) {
+static int modeRequests = 0;
+static SDL_Surface* RefuseFirstMode(int width, int height, int bitsPerPixel, uint32_t flags) {
   if (modeRequests++ > 0) return SDL_SetVideoMode(width, height, bitsPerPixel, flags);
   SDL_SetError("no visual for this mode");
   return nullptr;
@@ -126,5 +124,3 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
   window->Update(0.0);
   EXPECT_FALSE(engine->running);
 }
-
-}  // namespace

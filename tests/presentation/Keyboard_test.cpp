@@ -6,9 +6,7 @@
 
 using namespace CorvaneTest;
 
-namespace {
-
-uint32_t now = 0;
+static uint32_t now = 0;
 const KeyRecord::Clock ScriptedClock = [] { return now; };
 
 TEST(KeyRecord, PressTimesAndARepeatForEvery500MillisecondsOfHolding) {
@@ -64,5 +62,3 @@ TEST(Keyboard, KeysGoPressedHeldReleasedWithheldKeysAreUpAndAltF4EndsTheGameOnly
   EXPECT_EQ("dp+,d+,r,,,dp+,r+,,+,+,,,,,,,x,,,x,,,,x,", seen);
   EXPECT_FALSE(keyboard->IsDown('a') || keyboard->IsPressed('a') || keyboard->IsReleased('a'));
 }
-
-}  // namespace

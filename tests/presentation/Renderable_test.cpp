@@ -5,13 +5,12 @@
 
 using namespace CorvaneTest;
 
-namespace {
-
 using RenderableTest = SceneTest;
 
 // The colours at world points of the z = 0 plane, in the default view: one world unit at
 // distance 10 is 60 / (10 tan 22.5) pixels either way.
-void ExpectAt(const Frame& frame, std::initializer_list<std::tuple<double, double, Rgb>> points) {
+static void ExpectAt(const Frame& frame,
+                     std::initializer_list<std::tuple<double, double, Rgb>> points) {
   for (const auto& [x, y, colour] : points)
     EXPECT_PRED2(Close, frame.At(std::lround(80 + x * 14.4853), std::lround(60 - y * 14.4853)),
                  colour)
@@ -99,5 +98,3 @@ TEST_F(RenderableTest, MissingResourcesAreReportedOnceAndNotDrawn) {
                 "WARNING: Renderable of object bare has no diffuse texture and is not drawn"}),
             log.Lines());
 }
-
-}  // namespace

@@ -9,8 +9,6 @@
 
 using namespace CorvaneTest;
 
-namespace {
-
 template <typename T>
 std::string TypeName(const T* object) {
   if (object == nullptr) return "none";
@@ -20,8 +18,6 @@ std::string TypeName(const T* object) {
   std::free(name);
   return text.substr(text.rfind(':') + 1);
 }
-
-}  // namespace
 
 // The program entry refuses to run a game without its start-up hook. This one reports what the
 // entry wired up before it: the Systems in frame order, each loader with its main-thread flag, the

@@ -10,18 +10,14 @@
 
 using namespace SoundTest;
 
-namespace {
-
 const auto nullBackend = UseBackend("null");
 
 // How many OpenAL sources and buffers exist (names are handed out from 1 upwards).
-int LiveObjects() {
+static int LiveObjects() {
   int live = 0;
   for (ALuint name = 1; name <= 1024; ++name) live += alIsSource(name) + alIsBuffer(name);
   return live;
 }
-
-}  // namespace
 
 TEST(SoundLoader, AcceptsTheLowerCaseWavExtensionOnly) {
   SoundLoader_AL loader;

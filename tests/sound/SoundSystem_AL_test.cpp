@@ -9,14 +9,12 @@
 
 using namespace SoundTest;
 
-namespace {
-
 // Every ALUT run of the process starts this file over.
 const std::filesystem::path recording = UseBackend("wave", "recording.wav");
 
 // The stretch of the mono 16-bit recording from its first to its last sample above 0.02 of full
 // scale in seconds, and its peak.
-std::pair<double, float> Heard() {
+static std::pair<double, float> Heard() {
   const std::string bytes = CorvaneTest::ReadFile(recording);
   const size_t data = bytes.find("data") + 8;  // the backend writes one header, then the samples
   size_t first = 0, last = 0;
@@ -30,25 +28,23 @@ std::pair<double, float> Heard() {
   return {first ? double(last - first + 2) / 2 / kRate : 0.0, peak};
 }
 
-ALint SourceState(uint32_t source, ALenum what = AL_SOURCE_STATE) {
+static ALint SourceState(uint32_t source, ALenum what = AL_SOURCE_STATE) {
   ALint value = -1;
   alGetSourcei(source, what, &value);
   return value;
 }
 
-float MaxGain(uint32_t source) {
+static float MaxGain(uint32_t source) {
   float gain = -1.0f;
   alGetSourcef(source, AL_MAX_GAIN, &gain);
   return gain;
 }
 
-void PlayToTheEnd(const char* name) {
+static void PlayToTheEnd(const char* name) {
   BasicSoundSystem::instance->PlaySound(name, false);
   ASSERT_TRUE(
       CorvaneTest::WaitUntil([name] { return SourceState(Sound(name)->source) == AL_STOPPED; }));
 }
-
-}  // namespace
 
 // A sound the resource thread loaded plays by its file name at its level and length; muted plays
 // are silent, and unmuting brings the volume set meanwhile.
