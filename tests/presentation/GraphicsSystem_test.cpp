@@ -24,9 +24,8 @@ static std::vector<uint8_t> TopHalfRedPage(int width, int height) {
 // Stands in for SDL_SetVideoMode: refuses the first mode asked for, then sets modes for real.
 static int modeRequests = 0;
 static SDL_Surface* RefuseFirstMode(int width, int height, int bitsPerPixel, uint32_t flags) {
-  if (modeRequests++ > 0) return SDL_SetVideoMode(width, height, bitsPerPixel, flags);
-  SDL_SetError("no visual for this mode");
-  return nullptr;
+  if (modeRequests++ == 0) return SDL_SetError("no visual for this mode"), nullptr;
+  return SDL_SetVideoMode(width, height, bitsPerPixel, flags);
 }
 
 using GraphicsSystemTest = SceneTest;

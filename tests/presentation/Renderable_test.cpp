@@ -54,10 +54,9 @@ TEST_F(RenderableTest,
   ExpectAt(DrawFrame(), {{-3, 1.6, kRed}, {-1, -1.6, kGreen}, {0.4, 0, kBlue}});
 
   // Looking down +x from there shows nothing; shutting the camera down restores the default.
-  Camera* camera = graphics->camera;
-  camera->direction[0] = 1, camera->direction[2] = 0;
+  graphics->camera->direction[0] = 1, graphics->camera->direction[2] = 0;
   ExpectAt(DrawFrame(), {{0, 0, kBlue}});
-  camera->Shutdown();
+  graphics->camera->Shutdown();
   ExpectAt(DrawFrame(), {{0.5, 0, kGreen}});
 }
 

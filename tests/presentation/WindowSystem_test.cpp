@@ -12,9 +12,8 @@ using namespace CorvaneTest;
 template <typename T>
 std::string TypeName(const T* object) {
   if (object == nullptr) return "none";
-  const char* mangled = typeid(*object).name();
-  char* name = abi::__cxa_demangle(mangled, nullptr, nullptr, nullptr);
-  const std::string text = name ? name : mangled;
+  char* name = abi::__cxa_demangle(typeid(*object).name(), nullptr, nullptr, nullptr);
+  const std::string text = name ? name : typeid(*object).name();
   std::free(name);
   return text.substr(text.rfind(':') + 1);
 }

@@ -38,8 +38,7 @@ TEST(SoundLoader, UndecodableFilesLogAlutErrorNamingThemAndLeaveNothingBehind) {
   ASSERT_TRUE(Settled("broken.wav", ResourceStatus::Unknown));
   CorvaneTest::CapturedLog log;
   for (const auto& path : {empty, noise, fifo}) {
-    ResourceRequest request;
-    request.path = path.c_str();
+    ResourceRequest request{SharedString(path.c_str())};
     EXPECT_EQ(SoundLoader_AL().Load(request), nullptr);
   }
   rig.system->PlaySound("broken.wav", false);

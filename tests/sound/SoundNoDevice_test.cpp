@@ -18,10 +18,10 @@ TEST(SoundWithoutDevice, EveryOperationLogsOrDoesNothing) {
   EXPECT_EQ(sound.GetVolume(), 0.3f);
   EXPECT_STREQ(sound.GetSupportedTypes().CStr(), "ALUT BUFFER TYPES: \nALUT MEMORY TYPES: ");
   rig.TearDown();
-  const std::string invalid = alutGetErrorString(ALUT_ERROR_INVALID_OPERATION);
   EXPECT_EQ(log.Lines(),
             (std::vector<std::string>{
                 "ALUT Error: " + std::string(alutGetErrorString(ALUT_ERROR_OPEN_DEVICE)),
                 AlutError(ALUT_ERROR_INVALID_OPERATION, "./sound/tone.wav"),
-                "Resource Error: tone.wav does not exist.", "ALUT Error: " + invalid}));
+                "Resource Error: tone.wav does not exist.",
+                "ALUT Error: " + std::string(alutGetErrorString(ALUT_ERROR_INVALID_OPERATION))}));
 }

@@ -53,14 +53,12 @@ std::string PathOfFileURL(const std::string& url) {
 ChildOutcome RunInChild(const std::function<int()>& work, std::chrono::seconds deadline,
                         const std::function<void()>& meanwhile) {
   FILE* errors = std::tmpfile();  // shared with the child, read once it has ended
-  std::cerr.flush();
-  std::fflush(stderr);
+  std::cerr.flush(), std::fflush(stderr);
   const pid_t child = fork();
   if (child == 0) {
     dup2(fileno(errors), STDERR_FILENO);
     const int code = work();
-    std::cerr.flush();
-    std::fflush(stderr);
+    std::cerr.flush(), std::fflush(stderr);
     _exit(code);
   }
   if (meanwhile) meanwhile();
