@@ -100,6 +100,7 @@ TEST(SoundSystem, VolumeMutePlaysPauseAndStopOnLoadedSources) {
   sound.SetMuted(true);
   alSourcef(playing, AL_MAX_GAIN, 1.0f);
   sound.PlaySoundAt("playing.wav", 0.0f, 0.0f, 0.0f, true);
+  sound.SetVolume(0.7f);  // stored while muted, not applied
   EXPECT_EQ(MaxGain(playing), 0.0f);
 
   // Resume restarts exactly the paused sources; StopAll stops everything.
