@@ -135,6 +135,7 @@ class GraphicsTest : public ::testing::Test, public EngineRig {
     engine->AddSystem(graphics = new GraphicsSystem_GL());
     glClearColor(0.0f, 0.0f, 1.0f, 1.0f);  // a blue background makes blending visible
   }
+  void TearDown() override { TearDownEngine(); }
   const Frame& DrawFrame() { return graphics->Update(0.0), window->last; }
   GraphicsSystem_GL* graphics = nullptr;
 };
