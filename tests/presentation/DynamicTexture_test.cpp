@@ -9,11 +9,14 @@
 
 using namespace CorvaneTest;
 
-namespace {
-
 using DynamicTextureTest = GraphicsTest;
 
-bool Uniform(const Frame& frame, Rgb colour) {
+// A page of one colour (0xAARRGGBB).
+static std::vector<uint8_t> Solid(int width, int height, uint32_t colour) {
+  return Page(width, height, [colour](int, int) { return colour; });
+}
+
+static bool Uniform(const Frame& frame, Rgb colour) {
   for (int y = 0; y < frame.height; y += 7)
     for (int x = 0; x < frame.width; x += 7)
       if (!Close(frame.At(x, y), colour)) return false;
@@ -25,8 +28,7 @@ TEST_F(DynamicTextureTest, PagesBlendOverTheSceneUprightAndOnlyPagesThatFitAreTa
   ASSERT_NE(nullptr, page);
   EXPECT_TRUE(Uniform(DrawFrame(), kBlue)) << "a new page texture is fully transparent";
   // Red at alpha 128 over blue: 128/255 of red plus 127/255 of blue.
-  page->CopyPage(kWidth, kHeight,
-                 Page(kWidth, kHeight, [](int, int) { return 0x80FF0000u; }).data());
+  page->CopyPage(kWidth, kHeight, Solid(kWidth, kHeight, 0x80FF0000u).data());
   EXPECT_TRUE(Uniform(DrawFrame(), Rgb{128, 0, 127}));
 
   // Opaque quadrants, rows from the top: red | green over white | black.
@@ -46,9 +48,8 @@ TEST_F(DynamicTextureTest, PagesBlendOverTheSceneUprightAndOnlyPagesThatFitAreTa
 
   // Pages of another size are dropped, and so are pages that arrive while the texture is
   // released for a mode change.
-  page->CopyPage(kWidth, kHeight,
-                 Page(kWidth, kHeight, [](int, int) { return 0x00FFFFFFu; }).data());
-  const auto red = Page(kWidth + 1, kHeight + 1, [](int, int) { return 0xFFFF0000u; });
+  page->CopyPage(kWidth, kHeight, Solid(kWidth, kHeight, 0x00FFFFFFu).data());
+  const auto red = Solid(kWidth + 1, kHeight + 1, 0xFFFF0000u);
   page->CopyPage(kWidth + 1, kHeight, red.data());
   page->CopyPage(kWidth, kHeight + 1, red.data());
   EXPECT_TRUE(Uniform(DrawFrame(), kBlue));
@@ -61,8 +62,7 @@ TEST_F(DynamicTextureTest, PagesBlendOverTheSceneUprightAndOnlyPagesThatFitAreTa
 // The browser thread paints whole pages of one colour while frames are drawn: every frame shows
 // one whole page, never parts of two; it may go on while the graphics system is torn down.
 TEST_F(DynamicTextureTest, PagesFromAnotherThreadNeverTearNorFindADeletedTexture) {
-  const auto red = Page(kWidth, kHeight, [](int, int) { return 0xFFFF0000u; });
-  const auto green = Page(kWidth, kHeight, [](int, int) { return 0xFF00FF00u; });
+  const auto red = Solid(kWidth, kHeight, 0xFFFF0000u), green = Solid(kWidth, kHeight, 0xFF00FF00u);
   std::atomic<bool> stop{false};
   std::atomic<int> painted{0};
   std::thread browser([&] {
@@ -83,5 +83,3 @@ TEST_F(DynamicTextureTest, PagesFromAnotherThreadNeverTearNorFindADeletedTexture
   stop = true;
   browser.join();
 }
-
-}  // namespace

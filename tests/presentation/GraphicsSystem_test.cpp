@@ -11,24 +11,21 @@
 
 using namespace CorvaneTest;
 
-namespace {
-
 // Counts the resizes the graphics system asks of the browser after a mode change.
 struct ResizeCountingBrowser : Browser {
   void Resize() override { ++resizes; }
   int resizes = 0;
 };
 
-std::vector<uint8_t> TopHalfRedPage(int width, int height) {
+static std::vector<uint8_t> TopHalfRedPage(int width, int height) {
   return Page(width, height, [height](int, int y) { return y < height / 2 ? 0xFFFF0000u : 0u; });
 }
 
 // Stands in for SDL_SetVideoMode: refuses the first mode asked for, then sets modes for real.
-int modeRequests = 0;
-SDL_Surface* RefuseFirstMode(int width, int height, int bitsPerPixel, uint32_t flags) {
-  if (modeRequests++ > 0) return SDL_SetVideoMode(width, height, bitsPerPixel, flags);
-  SDL_SetError("no visual for this mode");
-  return nullptr;
+static int modeRequests = 0;
+static SDL_Surface* RefuseFirstMode(int width, int height, int bitsPerPixel, uint32_t flags) {
+  if (modeRequests++ == 0) return SDL_SetError("no visual for this mode"), nullptr;
+  return SDL_SetVideoMode(width, height, bitsPerPixel, flags);
 }
 
 using GraphicsSystemTest = SceneTest;
@@ -46,8 +43,7 @@ TEST(GraphicsSystemWithoutContext, SaysSoOnceAndItsFramesDrawAndPresentNothing) 
     CapturedLog log;
     graphics.Initialize();
     for (int frame = 0; frame < 3; ++frame) graphics.Update(0.0);
-    const bool saidSo = log.Lines() == std::vector<std::string>{"ERROR: No OpenGL Context Exists"};
-    return saidSo && window.frames == 0 ? 0 : 1;
+    return log.Text() == "ERROR: No OpenGL Context Exists\n" && window.frames == 0 ? 0 : 1;
   });
   EXPECT_TRUE(outcome.ended && outcome.code == 0) << outcome.errors;
 }
@@ -62,20 +58,12 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
   GameObject* plain = Create("plain", 0, 0, 9);  // one unit before the eye: fills the window
   ASSERT_NE(nullptr, plain);
   engine->running = true;
-  {
-    CapturedLog log;
-    modeRequests = 0;
-    WindowSystem_SDL::videoModeSetter = &RefuseFirstMode;
-    window->SetSize(240, 100);
-    window->ApplySettings();
-    WindowSystem_SDL::videoModeSetter = &SDL_SetVideoMode;
-    EXPECT_EQ(2, modeRequests);
-    EXPECT_EQ((std::vector<std::string>{"ERROR: SDL_SetVideoMode: 240x100: no visual for this mode",
-                                        "WARNING: Window: back to 160x120"}),
-              log.Lines());
-  }
-  EXPECT_EQ((std::vector<int>{kWidth, kHeight, kWidth, 1}),
-            (std::vector<int>{window->GetWidth(), SDL_GetVideoSurface()->h,
+  CapturedLog log;
+  WindowSystem_SDL::videoModeSetter = &RefuseFirstMode;
+  window->SetSize(240, 100), window->ApplySettings();
+  WindowSystem_SDL::videoModeSetter = &SDL_SetVideoMode;
+  EXPECT_EQ((std::vector<int>{2, kWidth, kHeight, kWidth, 1}),
+            (std::vector<int>{modeRequests, window->GetWidth(), SDL_GetVideoSurface()->h,
                               ConfigData::instance->Get<int>("Window", "Width"), browser.resizes}));
   // The resource lock is free: another thread gets it.
   auto other = std::async(std::launch::async,
@@ -96,8 +84,7 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
   // The quad's buffers and texture stay bound: stale bindings would show after the change.
   plain->position[2] = 0;
   const int width = 240, height = 100;
-  window->SetSize(width, height);
-  window->ApplySettings();
+  window->SetSize(width, height), window->ApplySettings();
   EXPECT_EQ((std::vector<int>{2, width, height}),
             (std::vector<int>{browser.resizes, page->width, page->height}));
   page->CopyPage(kWidth, kHeight, oldSize.data());  // dropped: the page has the new size now
@@ -114,13 +101,13 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
   // The display's one fullscreen mode is taken and kept; settings it cannot show change nothing.
   EXPECT_EQ(-1, window->GetCurrentMode());
   ASSERT_EQ(1, window->GetModeCount());
-  window->SelectMode(0, true);
-  window->ApplySettings();
-  CapturedLog log;
-  window->SetSize(4000, 3000);
-  window->ApplySettings();
+  window->SelectMode(0, true), window->ApplySettings();
+  window->SetSize(4000, 3000), window->ApplySettings();
   Browser::instance = nullptr;
-  EXPECT_EQ("Window Settings are not valid\n", log.Text());
+  EXPECT_EQ((std::vector<std::string>{"ERROR: SDL_SetVideoMode: 240x100: no visual for this mode",
+                                      "WARNING: Window: back to 160x120",
+                                      "Window Settings are not valid"}),
+            log.Lines());
   ConfigData* config = ConfigData::instance;
   EXPECT_EQ((std::vector<int>{0, 1280, 1, 1280, 1, 3}),
             (std::vector<int>{window->GetCurrentMode(), SDL_GetVideoSurface()->w,
@@ -135,5 +122,3 @@ TEST_F(GraphicsSystemTest, AModeRefusedAtRunTimeKeepsTheOldOneAndTheNextDrawsAll
   window->Update(0.0);
   EXPECT_FALSE(engine->running);
 }
-
-}  // namespace

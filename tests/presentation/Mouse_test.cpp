@@ -5,8 +5,6 @@
 
 using namespace CorvaneTest;
 
-namespace {
-
 TEST(Mouse, ButtonsPositionsTheMoveThresholdAndTheCursor) {
   WindowHarness harness(WindowConfig(1200, 700, false));
   ASSERT_TRUE(harness.Opened());
@@ -18,10 +16,9 @@ TEST(Mouse, ButtonsPositionsTheMoveThresholdAndTheCursor) {
     for (const char* step : {"mousedown ", "", "mouseup "}) {
       if (*step != '\0') harness.Xdo(step + std::string(button));
       harness.Frame();
-      for (int32_t i : {MouseLeft, MouseRight, MouseMiddle}) {
+      for (int32_t i : {MouseLeft, MouseRight, MouseMiddle})
         seen += std::string(mouse->IsDown(i) ? "d" : "") + (mouse->IsPressed(i) ? "p" : "") +
                 (mouse->IsReleased(i) ? "r" : "") + "|";
-      }
       seen += " ";
     }
     harness.Frame();
@@ -30,19 +27,17 @@ TEST(Mouse, ButtonsPositionsTheMoveThresholdAndTheCursor) {
 
   // A move counts when it is more than a thousandth of the window on an axis: one pixel is
   // 0.00083 of 1200 (no move) but 0.00143 of 700 (a move).
-  const struct {
-    int x, y;
-    bool moved;
-  } moves[] = {{600, 350, true}, {600, 350, false}, {601, 350, false},
-               {603, 350, true}, {603, 351, true},  {300, 525, true}};
-  for (const auto& move : moves) {
+  const std::tuple<int, int, bool> moves[] = {{600, 350, true},  {600, 350, false},
+                                              {601, 350, false}, {603, 350, true},
+                                              {603, 351, true},  {300, 525, true}};
+  for (const auto& [x, y, moved] : moves) {
     harness.Xdo("mousemove --window " + std::to_string(harness.window->GetWindowHandle()) + " " +
-                std::to_string(move.x) + " " + std::to_string(move.y));
+                std::to_string(x) + " " + std::to_string(y));
     harness.Frame();
-    EXPECT_EQ(std::make_tuple(move.x, move.y, move.moved),
+    EXPECT_EQ(std::make_tuple(x, y, moved),
               std::make_tuple(mouse->GetX(), mouse->GetY(), mouse->HasMoved()));
-    EXPECT_FLOAT_EQ(move.x / 1200.0f, mouse->GetPosition().x);
-    EXPECT_FLOAT_EQ(move.y / 700.0f, mouse->GetPosition().y);
+    EXPECT_FLOAT_EQ(x / 1200.0f, mouse->GetPosition().x);
+    EXPECT_FLOAT_EQ(y / 700.0f, mouse->GetPosition().y);
   }
 
   mouse->HideCursor();
@@ -50,5 +45,3 @@ TEST(Mouse, ButtonsPositionsTheMoveThresholdAndTheCursor) {
   mouse->ShowCursor();
   EXPECT_EQ(SDL_ENABLE, SDL_ShowCursor(SDL_QUERY));
 }
-
-}  // namespace

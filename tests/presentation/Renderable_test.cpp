@@ -5,24 +5,29 @@
 
 using namespace CorvaneTest;
 
-namespace {
+using RenderableTest = SceneTest;
 
-class RenderableTest : public SceneTest {
- protected:
-  // The colours at world points of the z = 0 plane, in the default view.
-  void ExpectAt(const Frame& frame, std::initializer_list<std::tuple<double, double, Rgb>> points) {
-    for (const auto& [x, y, colour] : points)
-      EXPECT_PRED2(Close, frame.At(PixelX(x), PixelY(y)), colour) << x << ", " << y;
-  }
-};
+// The colours at world points of the z = 0 plane, in the default view: one world unit at
+// distance 10 is 60 / (10 tan 22.5) pixels either way.
+static void ExpectAt(const Frame& frame,
+                     std::initializer_list<std::tuple<double, double, Rgb>> points) {
+  for (const auto& [x, y, colour] : points)
+    EXPECT_PRED2(Close, frame.At(std::lround(80 + x * 14.4853), std::lround(60 - y * 14.4853)),
+                 colour)
+        << x << ", " << y;
+}
 
-TEST_F(RenderableTest, AQuadAppearsWhereItsPositionScaleAndRotationPutItAndItsBackIsCulled) {
+TEST_F(RenderableTest,
+       QuadsAppearWherePlacedTheirBacksAreCulledAndTheLatestOwnedCameraGivesTheView) {
   WriteType("plain", "halves.png");
   WriteType("turned", "halves.png", "<Scale><X>1.5</X></Scale>");
+  WriteType("eye", "", "", "<Camera/>", "");  // a camera object without anything to draw
   LoadTypes();
   GameObject* plain = Create("plain");
   ASSERT_NE(nullptr, plain);
-  // The default view: from (0, 0, 10) toward -z, +y up, so the quad sits in the middle.
+  // Reading "eye" cloned its camera into the type: active, but without an owner, so the view
+  // stays the default one: from (0, 0, 10) toward -z, +y up, so the quad sits in the middle.
+  ASSERT_NE(nullptr, graphics->camera);
   ExpectAt(DrawFrame(), {{-0.5, 0, kRed}, {0.5, 0, kGreen}, {0, 1.3, kBlue}, {1.3, 0, kBlue}});
 
   // Translated by (2, 1), scaled by 1.5 along x, rotated a quarter turn about z: rotation comes
@@ -41,28 +46,17 @@ TEST_F(RenderableTest, AQuadAppearsWhereItsPositionScaleAndRotationPutItAndItsBa
   turned->rotationAxis[1] = 1;
   turned->rotationAngle = static_cast<float>(M_PI);
   ExpectAt(DrawFrame(), {{2, 1, kBlue}});
-}
 
-TEST_F(RenderableTest, TheLatestCameraWithAnOwnerGivesTheView) {
-  WriteType("plain", "halves.png");
-  WriteType("eye", "", "", "<Camera/>", "");  // a camera object without anything to draw
-  LoadTypes();
-  Create("plain");
-  // Reading "eye" cloned its camera into the type: active, but without an owner, so the view
-  // stays the default one.
-  ASSERT_NE(nullptr, graphics->camera);
-  ExpectAt(DrawFrame(), {{0.5, 0, kGreen}});
-
-  // A camera at (1, 0, 5): the quad is twice as large and 1 unit to the left of the view.
+  // A camera at (1, 0, 5): the plain quad is twice as large and 1 unit to the left of the view.
+  turned->position[0] = 100, plain->position[0] = 0;
   GameObject* eye = Create("eye", 1, 0, 5);
   ASSERT_EQ(eye, graphics->camera->owner);
   ExpectAt(DrawFrame(), {{-3, 1.6, kRed}, {-1, -1.6, kGreen}, {0.4, 0, kBlue}});
 
   // Looking down +x from there shows nothing; shutting the camera down restores the default.
-  Camera* camera = graphics->camera;
-  camera->direction[0] = 1, camera->direction[2] = 0;
+  graphics->camera->direction[0] = 1, graphics->camera->direction[2] = 0;
   ExpectAt(DrawFrame(), {{0, 0, kBlue}});
-  camera->Shutdown();
+  graphics->camera->Shutdown();
   ExpectAt(DrawFrame(), {{0.5, 0, kGreen}});
 }
 
@@ -96,14 +90,10 @@ TEST_F(RenderableTest, MissingResourcesAreReportedOnceAndNotDrawn) {
       "\nThe Texture: \"nowhere.png\" has not been loaded by the ResourceManager",
       reported);
   CapturedLog log;
-  Create("lost");
-  Create("bare");
-  DrawFrame();
+  Create("lost"), Create("bare"), DrawFrame();  // warned at the first frame only
   ExpectAt(DrawFrame(), {{0, 0, kBlue}});
   EXPECT_EQ((std::vector<std::string>{
                 "WARNING: Renderable of object lost has no mesh and is not drawn",
                 "WARNING: Renderable of object bare has no diffuse texture and is not drawn"}),
             log.Lines());
 }
-
-}  // namespace

@@ -9,19 +9,14 @@
 
 using namespace CorvaneTest;
 
-namespace {
-
 template <typename T>
 std::string TypeName(const T* object) {
   if (object == nullptr) return "none";
-  const char* mangled = typeid(*object).name();
-  char* name = abi::__cxa_demangle(mangled, nullptr, nullptr, nullptr);
-  const std::string text = name ? name : mangled;
+  char* name = abi::__cxa_demangle(typeid(*object).name(), nullptr, nullptr, nullptr);
+  const std::string text = name ? name : typeid(*object).name();
   std::free(name);
   return text.substr(text.rfind(':') + 1);
 }
-
-}  // namespace
 
 // The program entry refuses to run a game without its start-up hook. This one reports what the
 // entry wired up before it: the Systems in frame order, each loader with its main-thread flag, the
@@ -46,8 +41,6 @@ void GameStartup(const std::vector<SharedString>&) {
             << "x" << config->Get<int>("Window", "Height")
             << (config->Get<bool>("Window", "Fullscreen") ? "!" : "") << std::endl;
 }
-
-namespace {
 
 TEST(WindowSystem, WithoutAWindowTheProgramSaysWhyAndAFirstRunFillsTheScreenUntilAltF4) {
   ASSERT_TRUE(SharedDisplay().Ok());
@@ -87,11 +80,10 @@ TEST(WindowSystem, WithoutAWindowTheProgramSaysWhyAndAFirstRunFillsTheScreenUnti
         },
         std::chrono::seconds(60),
         [&] {
-          if (run.code == 0) {
+          if (run.code == 0)
             RunCommand(
-                "timeout 50 xdotool search --sync --name '^Amber_Lantern_Grove$' mousemove "
-                "--window %1 5 5 keydown alt+F4 2>/dev/null");
-          }
+                "timeout 50 xdotool search --sync --name '^Amber_Lantern_Grove$' "
+                "mousemove --window %1 5 5 keydown alt+F4 2>/dev/null");
         });
     RunCommand("xdotool keyup alt F4 2>/dev/null");  // held until the program saw them
     EXPECT_TRUE(outcome.ended && outcome.code == run.code &&
@@ -103,5 +95,3 @@ TEST(WindowSystem, WithoutAWindowTheProgramSaysWhyAndAFirstRunFillsTheScreenUnti
     }
   }
 }
-
-}  // namespace

@@ -10,28 +10,14 @@
 
 using namespace SoundTest;
 
-namespace {
-
-struct NullBackend : ::testing::Environment {
-  void SetUp() override { ConfigureOpenAL(dir.Path() / "alsoft.conf", "null"); }
-  CorvaneTest::ScratchDir dir{"sound-null"};
-};
-const auto* const nullBackend = ::testing::AddGlobalTestEnvironment(new NullBackend);
+const auto nullBackend = UseBackend("null");
 
 // How many OpenAL sources and buffers exist (names are handed out from 1 upwards).
-int LiveObjects() {
+static int LiveObjects() {
   int live = 0;
   for (ALuint name = 1; name <= 1024; ++name) live += alIsSource(name) + alIsBuffer(name);
   return live;
 }
-
-SoundFile_AL* LoadFile(const std::filesystem::path& path) {
-  ResourceRequest request;
-  request.path = path.c_str();
-  return dynamic_cast<SoundFile_AL*>(SoundLoader_AL().Load(request));
-}
-
-}  // namespace
 
 TEST(SoundLoader, AcceptsTheLowerCaseWavExtensionOnly) {
   SoundLoader_AL loader;
@@ -51,16 +37,15 @@ TEST(SoundLoader, UndecodableFilesLogAlutErrorNamingThemAndLeaveNothingBehind) {
   // The resource thread tries the folder's broken file and drops it.
   ASSERT_TRUE(Settled("broken.wav", ResourceStatus::Unknown));
   CorvaneTest::CapturedLog log;
-  for (const auto& path : {empty, noise, fifo}) EXPECT_EQ(LoadFile(path), nullptr);
+  for (const auto& path : {empty, noise, fifo}) {
+    ResourceRequest request{SharedString(path.c_str())};
+    EXPECT_EQ(SoundLoader_AL().Load(request), nullptr);
+  }
   rig.system->PlaySound("broken.wav", false);
-  auto alut = [](ALenum error, const std::filesystem::path& path) {
-    return "ALUT Error: " + std::to_string(error) + " - " + alutGetErrorString(error) + ": \"" +
-           path.string() + "\"";
-  };
   EXPECT_EQ(log.Lines(),
             (std::vector<std::string>{
-                alut(ALUT_ERROR_CORRUPT_OR_TRUNCATED_DATA, empty),
-                alut(ALUT_ERROR_UNSUPPORTED_FILE_TYPE, noise),
+                AlutError(ALUT_ERROR_CORRUPT_OR_TRUNCATED_DATA, empty),
+                AlutError(ALUT_ERROR_UNSUPPORTED_FILE_TYPE, noise),
                 "Sound Loading Error: can not read \"" + fifo.string() + "\": not a regular file",
                 "Resource Error: broken.wav does not exist."}));
   EXPECT_EQ(LiveObjects(), 0);

@@ -9,22 +9,12 @@
 
 using namespace SoundTest;
 
-namespace {
-
-std::filesystem::path recording;  // every ALUT run of the process starts this file over
-
-struct WaveBackend : ::testing::Environment {
-  void SetUp() override {
-    recording = dir.Path() / "recording.wav";
-    ConfigureOpenAL(dir.Path() / "alsoft.conf", "wave", recording.string());
-  }
-  CorvaneTest::ScratchDir dir{"sound-wave"};
-};
-const auto* const waveBackend = ::testing::AddGlobalTestEnvironment(new WaveBackend);
+// Every ALUT run of the process starts this file over.
+const std::filesystem::path recording = UseBackend("wave", "recording.wav");
 
 // The stretch of the mono 16-bit recording from its first to its last sample above 0.02 of full
 // scale in seconds, and its peak.
-std::pair<double, float> Heard() {
+static std::pair<double, float> Heard() {
   const std::string bytes = CorvaneTest::ReadFile(recording);
   const size_t data = bytes.find("data") + 8;  // the backend writes one header, then the samples
   size_t first = 0, last = 0;
@@ -38,35 +28,28 @@ std::pair<double, float> Heard() {
   return {first ? double(last - first + 2) / 2 / kRate : 0.0, peak};
 }
 
-ALint SourceState(uint32_t source) {
-  ALint state = 0;
-  alGetSourcei(source, AL_SOURCE_STATE, &state);
-  return state;
+static ALint SourceState(uint32_t source, ALenum what = AL_SOURCE_STATE) {
+  ALint value = -1;
+  alGetSourcei(source, what, &value);
+  return value;
 }
 
-float MaxGain(uint32_t source) {
+static float MaxGain(uint32_t source) {
   float gain = -1.0f;
   alGetSourcef(source, AL_MAX_GAIN, &gain);
   return gain;
 }
 
-void PlayToTheEnd(const char* name) {
+static void PlayToTheEnd(const char* name) {
   BasicSoundSystem::instance->PlaySound(name, false);
   ASSERT_TRUE(
       CorvaneTest::WaitUntil([name] { return SourceState(Sound(name)->source) == AL_STOPPED; }));
 }
 
-std::string Config(const std::string& setting) {
-  return "<?xml version=\"1.0\"?><Amber_Lantern_Grove><Sound>" + setting +
-         "</Sound></Amber_Lantern_Grove>";
-}
-
-}  // namespace
-
 // A sound the resource thread loaded plays by its file name at its level and length; muted plays
 // are silent, and unmuting brings the volume set meanwhile.
 TEST(SoundSystemRecording, MutedPlaysAreSilentAndUnmutedOnesHeardAtTheStoredVolume) {
-  SoundRig rig("sound-play", {{"tone.wav", ToneWav(0.3, 0.8)}}, Config("<Mute>True</Mute>"));
+  SoundRig rig("sound-play", {{"tone.wav", ToneWav(0.3, 0.8)}}, "<Mute>True</Mute>");
   ASSERT_TRUE(Settled("tone.wav", ResourceStatus::Loaded));
   ASSERT_TRUE(rig.system->SourceCount() == 1u && rig.system->IsMuted());
   PlayToTheEnd("tone.wav");
@@ -85,7 +68,7 @@ TEST(SoundSystem, VolumeMutePlaysPauseAndStopOnLoadedSources) {
   SoundRig rig(
       "sound-controls",
       {{"playing.wav", tone}, {"stopped.wav", tone}, {"idle.wav", tone}, {"paused.wav", tone}},
-      Config("<BufferedVolume>3.0</BufferedVolume>"));
+      "<BufferedVolume>3.0</BufferedVolume>");
   SoundSystem_AL& sound = *rig.system;
   const uint32_t playing = Sound("playing.wav")->source, stopped = Sound("stopped.wav")->source,
                  idle = Sound("idle.wav")->source, paused = Sound("paused.wav")->source;
@@ -106,18 +89,18 @@ TEST(SoundSystem, VolumeMutePlaysPauseAndStopOnLoadedSources) {
   sound.Play("Playing.wav", 1.0f, 0.0f, 0.0f, true);
   EXPECT_EQ(log.Text(), "Resource Error: Playing.wav does not exist.\n");
   EXPECT_EQ(SourceState(playing), AL_INITIAL);
-  ALint looping = -1;
   sound.Play("playing.wav", true);
-  alGetSourcei(playing, AL_LOOPING, &looping);
-  EXPECT_TRUE(SourceState(playing) == AL_PLAYING && looping == AL_TRUE);
+  EXPECT_TRUE(SourceState(playing) == AL_PLAYING && SourceState(playing, AL_LOOPING) == AL_TRUE);
   sound.Play("playing.wav", 1.0f, 2.0f, 3.0f, false);
-  float at[3] = {};
-  alGetSourcei(playing, AL_LOOPING, &looping), alGetSourcefv(playing, AL_POSITION, at);
-  EXPECT_TRUE(looping == AL_FALSE && at[0] == 1.0f && at[1] == 2.0f && at[2] == 3.0f);
+  std::vector<float> at(3);
+  alGetSourcefv(playing, AL_POSITION, at.data());
+  EXPECT_EQ(at, (std::vector<float>{1.0f, 2.0f, 3.0f}));
+  EXPECT_EQ(SourceState(playing, AL_LOOPING), AL_FALSE);
   // A play while muted caps a source whose cap no SetMuted has set.
   sound.SetMuted(true);
   alSourcef(playing, AL_MAX_GAIN, 1.0f);
   sound.PlaySoundAt("playing.wav", 0.0f, 0.0f, 0.0f, true);
+  sound.SetVolume(0.7f);  // stored while muted, not applied
   EXPECT_EQ(MaxGain(playing), 0.0f);
 
   // Resume restarts exactly the paused sources; StopAll stops everything.

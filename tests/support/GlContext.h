@@ -37,8 +37,7 @@ inline testing::Environment* const kGlContext = testing::AddGlobalTestEnvironmen
 // Loads a file with a maker the way the resource manager does: path and maker set on success.
 template <typename T>
 std::unique_ptr<T> LoadWith(CorvaneEngine::ResourceMaker& maker, const std::string& path) {
-  CorvaneEngine::ResourceRequest request;
-  request.path = path.c_str();
+  CorvaneEngine::ResourceRequest request{CorvaneEngine::SharedString(path.c_str())};
   std::unique_ptr<T> resource(static_cast<T*>(maker.Load(request)));
   if (resource) resource->path = request.path, resource->maker = &maker;
   return resource;

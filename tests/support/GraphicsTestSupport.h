@@ -65,7 +65,6 @@ class CapturingWindow : public WindowSystem_SDL {
     last.width = GetWidth(), last.height = GetHeight(), ++frames;
     last.rgba.assign(static_cast<size_t>(last.width) * last.height * 4, 0);
     glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, last.width, last.height, GL_RGBA, GL_UNSIGNED_BYTE, last.rgba.data());
     WindowSystem_SDL::SwapBuffers();
   }
@@ -163,11 +162,6 @@ class SceneTest : public GraphicsTest {
       object->position[0] = x, object->position[1] = y, object->position[2] = z;
     return object;
   }
-  // The window pixel of a world point in the z = 0 plane seen by the default view: one world
-  // unit at distance 10 is 60 / (10 tan 22.5) pixels either way.
-  static int PixelX(double x) { return static_cast<int>(std::lround(80 + x * 14.4853)); }
-  static int PixelY(double y) { return static_cast<int>(std::lround(60 - y * 14.4853)); }
-
   ObjectManager* objects = nullptr;
 };
 

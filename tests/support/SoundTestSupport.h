@@ -3,6 +3,7 @@
 // entry builds them.
 #pragma once
 
+#include <AL/alut.h>
 #include <stdlib.h>
 
 #include <cmath>
@@ -33,16 +34,18 @@ inline std::string ToneWav(double seconds, double amplitude) {
   return file;
 }
 
-// OpenAL Soft reads this once per process, at its first call: set it before ALUT starts. The
-// wave backend without a file has no device at all.
-inline void ConfigureOpenAL(const std::filesystem::path& conf, const char* driver,
-                            const std::string& recording = "") {
-  std::ofstream(conf) << "[general]\ndrivers=" << driver
-                      << "\nchannels=mono\nsample-type=int16\nfrequency=44100\ndither=false\n"
-                         "output-limiter=false\n[wave]\nfile="
-                      << recording << "\n";
-  setenv("ALSOFT_CONF", conf.c_str(), 1);
+// Configures OpenAL Soft for this process (it reads the file once, at its first call: call this
+// before ALUT starts) and returns the path of the wave backend's recording, `recording` in a folder
+// kept for the whole program. The wave backend without a file has no device at all.
+inline std::filesystem::path UseBackend(const char* driver, const std::string& recording = "") {
+  static const CorvaneTest::ScratchDir dir("openal");
+  const auto file = recording.empty() ? "" : dir.Path() / recording;
+  std::ofstream(dir.Path() / "alsoft.conf")
+      << "[general]\ndrivers=" << driver << "\nchannels=mono\nsample-type=int16\nfrequency=44100\n"
+      << "dither=false\noutput-limiter=false\n[wave]\nfile=" << file.string() << "\n";
+  setenv("ALSOFT_CONF", (dir.Path() / "alsoft.conf").c_str(), 1);
   setenv("CORVANE_ERROR_BOX", "0", 1);
+  return file;
 }
 
 // Waits until the resource thread has settled the file on `status`; nobody asked for it.
@@ -50,16 +53,23 @@ inline bool Settled(const char* name, ResourceStatus status) {
   return CorvaneTest::WaitUntil(
       [=] { return ResourceManager::instance->GetStatus(NameHash(name)) == status; });
 }
+// ALUT's log line for a file it could not load.
+inline std::string AlutError(int error, const std::filesystem::path& path) {
+  return "ALUT Error: " + std::to_string(error) + " - " + alutGetErrorString(error) + ": \"" +
+         path.string() + "\"";
+}
 inline SoundFile_AL* Sound(const char* name) {
   return dynamic_cast<SoundFile_AL*>(ResourceManager::instance->Get(NameHash(name)));
 }
 
 struct SoundRig {
   SoundRig(const std::string& name, const std::vector<std::pair<std::string, std::string>>& sounds,
-           const std::string& config = "")
+           const std::string& soundSettings = "")
       : dir(name), cd(dir.Path()) {
     for (const auto& [file, contents] : sounds) dir.Write("sound/" + file, contents);
-    if (!config.empty()) dir.Write("config.xml", config);
+    if (!soundSettings.empty())  // else a first run
+      dir.Write("config.xml",
+                "<Amber_Lantern_Grove><Sound>" + soundSettings + "</Sound></Amber_Lantern_Grove>");
     engine = new Engine();
     engine->AddSystem(system = new SoundSystem_AL());
     ResourceManager::instance->RegisterMaker(new SoundLoader_AL(false), NameHash("Sound"));

@@ -10,9 +10,8 @@
 namespace CorvaneTest {
 
 std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream out;
-  out << in.rdbuf();
+  out << std::ifstream(path, std::ios::binary).rdbuf();
   return out.str();
 }
 
@@ -41,14 +40,12 @@ std::string PathOfFileURL(const std::string& url) {
   std::string path;
   for (size_t at = scheme.size(); at < url.size(); ++at) {
     const unsigned char c = static_cast<unsigned char>(url[at]);
-    if (c == '%' && at + 2 < url.size() && url.find_first_not_of(hex, at + 1) > at + 2) {
-      path.push_back(static_cast<char>(std::stoi(url.substr(at + 1, 2), nullptr, 16)));
-      at += 2;
-    } else if (c > 0x20 && c < 0x7F && std::strchr("\"#%<>?[\\]^`{|}", c) == nullptr) {
-      path.push_back(static_cast<char>(c));
-    } else {
+    if (c == '%' && at + 2 < url.size() && url.find_first_not_of(hex, at + 1) > at + 2)
+      path += static_cast<char>(std::stoi(url.substr(at + 1, 2), nullptr, 16)), at += 2;
+    else if (c > 0x20 && c < 0x7F && std::strchr("\"#%<>?[\\]^`{|}", c) == nullptr)
+      path += static_cast<char>(c);
+    else
       return "";
-    }
   }
   return path;
 }
@@ -56,14 +53,12 @@ std::string PathOfFileURL(const std::string& url) {
 ChildOutcome RunInChild(const std::function<int()>& work, std::chrono::seconds deadline,
                         const std::function<void()>& meanwhile) {
   FILE* errors = std::tmpfile();  // shared with the child, read once it has ended
-  std::cerr.flush();
-  std::fflush(stderr);
+  std::cerr.flush(), std::fflush(stderr);
   const pid_t child = fork();
   if (child == 0) {
     dup2(fileno(errors), STDERR_FILENO);
     const int code = work();
-    std::cerr.flush();
-    std::fflush(stderr);
+    std::cerr.flush(), std::fflush(stderr);
     _exit(code);
   }
   if (meanwhile) meanwhile();

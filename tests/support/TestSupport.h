@@ -62,13 +62,10 @@ class ScratchDir {
 };
 
 // Makes the current directory the given one for the lifetime of the object.
-class ChangeDir {
- public:
+struct ChangeDir {
   explicit ChangeDir(const std::filesystem::path& to) { std::filesystem::current_path(to); }
   ~ChangeDir() { std::filesystem::current_path(previous); }
-
- private:
-  std::filesystem::path previous = std::filesystem::current_path();
+  const std::filesystem::path previous = std::filesystem::current_path();
 };
 
 // Sends the engine's Log into a string for the lifetime of the object.

@@ -17,7 +17,6 @@ class VirtualDisplay {
   VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
   bool Ok() const { return server > 0 && !name.empty(); }
-  const std::string& Name() const { return name; }  // such as ":17"
 
  private:
   pid_t server = -1;
