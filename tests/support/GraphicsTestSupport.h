@@ -15,6 +15,7 @@
 #include "TestSupport.h"
 #include "VirtualDisplay.h"
 #include "core/Engine.h"
+#include "core/ProgramEntry.h"
 #include "objects/GameObject.h"
 #include "objects/ObjectFactory.h"
 #include "objects/ObjectManager.h"
@@ -90,19 +91,19 @@ class EngineRig {
     engine = new Engine();
     engine->AddSystem(window = new CapturingWindow());
   }
-  // Every System shut down, then deleted, in reverse order, then the engine.
   void TearDownEngine() {
-    if (engine == nullptr) return;
-    const std::vector<System*> systems(engine->Systems().rbegin(), engine->Systems().rend());
-    for (System* system : systems) system->Shutdown();
-    for (System* system : systems) delete system;
-    delete engine;
-    engine = nullptr;
+    if (engine != nullptr) TearDownProgram(engine), engine = nullptr;
   }
   bool Opened() const { return SDL_GetVideoSurface() != nullptr; }
   // Runs xdotool (which syncs with the server before it exits), then a round trip on the
   // window's own connection, so the resulting events are in its queue for the next frame.
   void Xdo(const std::string& arguments);
+  // The same, pointing at (x, y) in the window first: the keyboard focus follows the pointer on
+  // a bare X server.
+  void Xdo(int x, int y, const std::string& arguments = "") {
+    Xdo("mousemove --window " + std::to_string(window->GetWindowHandle()) + " " +
+        std::to_string(x) + " " + std::to_string(y) + " " + arguments);
+  }
 
   ScratchDir scratch{"window"};
   ChangeDir inScratch{scratch.Path()};
@@ -118,7 +119,7 @@ class WindowHarness : public EngineRig {
     engine->AddSystem(input = new InputSystem_SDL());
     engine->running = true;
     // On a bare X server the keyboard focus follows the pointer: keep it on the window.
-    if (Opened()) Xdo("mousemove --window " + std::to_string(window->GetWindowHandle()) + " 5 5");
+    if (Opened()) Xdo(5, 5);
   }
   void Frame() { window->Update(0.0), input->Update(0.0); }
   InputSystem_SDL* input = nullptr;

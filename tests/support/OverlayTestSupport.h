@@ -141,13 +141,6 @@ class BrowserOverlayTest : public GraphicsTest {
     return true;
   }
 
-  // Points at (x, y) first: the keyboard focus follows the pointer on a bare X server.
-  void Xdo(int x, int y, const std::string& arguments = "") {
-    ASSERT_EQ(0,
-              RunCommand("xdotool mousemove --window " + std::to_string(window->GetWindowHandle()) +
-                         " " + std::to_string(x) + " " + std::to_string(y) + " " + arguments));
-  }
-
   PageBrowser* browser = nullptr;
   std::chrono::steady_clock::time_point lastFrame = std::chrono::steady_clock::now();
   int width = 0;

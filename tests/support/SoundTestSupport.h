@@ -11,6 +11,7 @@
 
 #include "TestSupport.h"
 #include "core/Engine.h"
+#include "core/ProgramEntry.h"
 #include "resources/ResourceManager.h"
 #include "sound/SoundFile_AL.h"
 #include "sound/SoundLoader_AL.h"
@@ -79,11 +80,7 @@ struct SoundRig {
   // As at the end of the program: ALUT ends (closing the recording), then the system goes,
   // then the engine with the sound resources.
   void TearDown() {
-    if (engine == nullptr) return;
-    system->Shutdown();
-    delete system;
-    delete engine;
-    engine = nullptr;
+    if (engine != nullptr) TearDownProgram(engine), engine = nullptr;
   }
 
   CorvaneTest::ScratchDir dir;
