@@ -370,9 +370,21 @@ class LineReader {
                                                           int fraction, bool negative, float& out) {
     uint64_t wholeBytes, fractionBytes = 0;
     std::memcpy(&wholeBytes, digits, 8);
-    if (fraction > 0) std::memcpy(&fractionBytes, digits + whole + 1, 8);
-    const uint64_t mantissa = DigitsValue(wholeBytes, whole) * kIntegerPowersOfTen[fraction] +
-                              (fraction > 0 ? DigitsValue(fractionBytes, fraction) : 0);
+    uint64_t mantissa;
+    if (fraction == 0) {
+      mantissa = DigitsValue(wholeBytes, whole);
+    } else if (whole + fraction <= 8) {
+      // All the digits fit one eight-byte reading: the bytes from the dot on are taken one byte
+      // further along, which leaves the dot out.
+      std::memcpy(&fractionBytes, digits + 1, 8);
+      const uint64_t wholePart = (uint64_t{1} << (8 * whole)) - 1;  // whole is below 8 here
+      mantissa =
+          DigitsValue((wholeBytes & wholePart) | (fractionBytes & ~wholePart), whole + fraction);
+    } else {
+      std::memcpy(&fractionBytes, digits + whole + 1, 8);
+      mantissa = DigitsValue(wholeBytes, whole) * kIntegerPowersOfTen[fraction] +
+                 DigitsValue(fractionBytes, fraction);
+    }
     if (mantissa < (uint64_t{1} << 24)) {
       // Both the digits and the power of ten are exact floats, and IEEE division rounds
       // correctly, so the quotient is the correctly rounded value with no check: this is the

@@ -172,11 +172,13 @@ TEST(ObjReader, NumbersReadAsStrtofReadsThem) {
       "1.000000059604644775390625001");
   std::vector<std::string> numbers{std::istream_iterator<std::string>(forms), {}};
   std::mt19937_64 random(12345);
-  for (int i = 0; i < 3000; ++i) {
+  for (int i = 0; i < 3000; ++i) {  // "%e" forms, and "%f" forms of up to 8 + 9 digits
     char buffer[64];
-    std::snprintf(
-        buffer, sizeof buffer, "%.*e", 1 + static_cast<int>(random() % 12),
-        std::ldexp(1.0, static_cast<int>(random() % 30) - 15) * (random() % 1000000) / 1e6);
+    const double value =
+        std::ldexp(random() % 2 ? 1.0 : -1.0, static_cast<int>(random() % 40) - 15) *
+        (random() % 1000000) / 1e6;
+    const int precision = static_cast<int>(random() % 10) + (i % 2 == 0);
+    std::snprintf(buffer, sizeof buffer, i % 2 ? "%.*f" : "%.*e", precision, value);
     numbers.push_back(buffer);
   }
   // Three numbers a vertex, each vertex the corners of a face right after it.
