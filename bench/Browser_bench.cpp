@@ -215,13 +215,16 @@ void ShellScreencastRate(benchmark::State& state) {
   std::string url = AnimatedPage();
   for (auto _ : state) {
     std::string error;
-    double framesPerSecond = ShellFramesPerSecond(url, error);
+    double cpu = 0.0;
+    double framesPerSecond = ShellFramesPerSecond(url, error, &cpu);
     if (framesPerSecond == 0.0) {
       state.SkipWithError(error.empty() ? "no frames" : error.c_str());
       return;
     }
     state.SetIterationTime(kSampleSeconds);
     state.counters["frames_per_second"] = framesPerSecond;
+    state.counters["browser_cpu_per_second"] = cpu;
+    state.counters["browser_cpu_ms_per_frame"] = 1000 * cpu / framesPerSecond;
   }
 }
 BENCHMARK(ShellScreencastRate)->Name("ScreencastFrames/Shell")->UseManualTime()->Iterations(1);
@@ -366,8 +369,10 @@ void OverlayScreencastRate(benchmark::State& state) {
       before = client.frames;
     }
     auto start = Clock::now();
+    const double cpuBefore = BrowserCpuSeconds(browser.ProcessId());
     std::this_thread::sleep_for(std::chrono::duration<double>(kSampleSeconds));
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double cpu = BrowserCpuSeconds(browser.ProcessId()) - cpuBefore;
     int frames;
     {
       std::lock_guard<std::mutex> guard(client.lock);
@@ -375,6 +380,8 @@ void OverlayScreencastRate(benchmark::State& state) {
     }
     state.SetIterationTime(seconds);
     state.counters["frames_per_second"] = frames / seconds;
+    state.counters["browser_cpu_per_second"] = cpu / seconds;
+    state.counters["browser_cpu_ms_per_frame"] = 1000 * cpu / frames;
     browser.Stop();
   }
 }
