@@ -370,7 +370,7 @@ class LineReader {
   // each run of digits.
   __attribute__((always_inline)) static bool DecimalValue(const char* digits, int whole,
                                                           int fraction, bool negative, float& out) {
-    uint64_t wholeBytes, fractionBytes = 0;
+    uint64_t wholeBytes, fractionBytes;
     std::memcpy(&wholeBytes, digits, 8);
     uint64_t mantissa;
     if (fraction == 0) {
@@ -488,8 +488,9 @@ class LineReader {
     const uint32_t sign = c.minus & 1;
     const uint32_t number = ((1u << end) - 1) & ~sign;  // the bytes after the sign
     const uint32_t dot = c.dot & number;
-    const int whole = (dot != 0 ? __builtin_ctz(dot) : end) - static_cast<int>(sign);
-    const int fraction = dot != 0 ? end - __builtin_ctz(dot) - 1 : 0;
+    const int dotAt = dot != 0 ? __builtin_ctz(dot) : end;
+    const int whole = dotAt - static_cast<int>(sign);
+    const int fraction = dot != 0 ? end - dotAt - 1 : 0;
     if (end == 16 || whole <= 0 || whole > 8 || fraction > 8 || (dot & (dot - 1)) != 0 ||
         (dot != 0 && fraction == 0) || ((c.digit | dot) & number) != number) {
       return false;
