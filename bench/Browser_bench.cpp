@@ -378,6 +378,10 @@ void OverlayScreencastRate(benchmark::State& state) {
       std::lock_guard<std::mutex> guard(client.lock);
       frames = client.frames - before;
     }
+    if (frames == 0) {  // as the shell's run: no rate, and no time per frame to divide out
+      state.SkipWithError("no frames");
+      return;
+    }
     state.SetIterationTime(seconds);
     state.counters["frames_per_second"] = frames / seconds;
     state.counters["browser_cpu_per_second"] = cpu / seconds;
